@@ -1,0 +1,145 @@
+// Every allocation a call makes is failed in turn: the call must neither
+// throw nor crash nor leak, and must report the failure value, which the row
+// functions turn into NULL.
+#include <gtest/gtest.h>
+#include <mysql.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string>
+
+#include "algorithms.h"
+
+extern "C" {
+double jaro(UDF_INIT*, UDF_ARGS*, char*, char*);
+double jarowinkler(UDF_INIT*, UDF_ARGS*, char*, char*);
+long long editdistance(UDF_INIT*, UDF_ARGS*, char*, char*);
+long long editdistance_dl(UDF_INIT*, UDF_ARGS*, char*, char*);
+}
+
+namespace {
+// Armed only around the call under test, so the test framework's own
+// allocations are never failed. 0 disarms.
+long g_fail_at = 0;
+long g_calls = 0;
+long g_live = 0;
+
+void* counted_new(std::size_t size) {
+    if (g_fail_at != 0 && ++g_calls == g_fail_at) throw std::bad_alloc();
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr) throw std::bad_alloc();
+    ++g_live;
+    return p;
+}
+
+void counted_delete(void* p) {
+    if (p == nullptr) return;
+    --g_live;
+    std::free(p);
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return counted_new(size); }
+void* operator new[](std::size_t size) { return counted_new(size); }
+void operator delete(void* p) noexcept { counted_delete(p); }
+void operator delete[](void* p) noexcept { counted_delete(p); }
+void operator delete(void* p, std::size_t) noexcept { counted_delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { counted_delete(p); }
+
+namespace {
+
+// Outcome of one call: true if it reported failure, false if it completed.
+using Attempt = std::function<bool()>;
+
+// Fails allocation 1, 2, ... until the call completes; returns how many
+// allocation sites were failed.
+int fail_each_allocation(const Attempt& attempt) {
+    for (long n = 1;; ++n) {
+        const long live_before = g_live;
+        g_calls = 0;
+        g_fail_at = n;
+        bool failed = false;
+        try {
+            failed = attempt();
+        } catch (...) {
+            g_fail_at = 0;
+            ADD_FAILURE() << "an exception escaped when allocation " << n << " failed";
+            return static_cast<int>(n);
+        }
+        const bool reached = g_calls >= n;
+        g_fail_at = 0;
+        EXPECT_EQ(g_live, live_before) << "leak when allocation " << n << " failed";
+        if (!reached) {
+            EXPECT_FALSE(failed) << "reported a failure though no allocation failed";
+            return static_cast<int>(n - 1);
+        }
+        EXPECT_TRUE(failed) << "allocation " << n << " failed unnoticed";
+    }
+}
+
+std::string a = "MARTHA is a name", b = "MARHTA is a name too";
+
+struct Measure {
+    const char* name;
+    Attempt attempt;
+};
+
+TEST(AllocationFailure, MeasuresReturnTheirFailureValue) {
+    const Measure measures[] = {
+        {"jaro_distance",
+         [] { return std::isnan(jaro_distance(a.data(), b.data(), a.size(), b.size())); }},
+        {"jarowinkler_distance",
+         [] { return std::isnan(jarowinkler_distance(a.data(), b.data(), a.size(), b.size())); }},
+        {"levenshteinDistance",
+         [] {
+             return levenshteinDistance(a.data(), b.data(), a.size(), b.size()) == kDistanceFailed;
+         }},
+        {"damerauLevenshteinDistance",
+         [] {
+             return damerauLevenshteinDistance(a.data(), b.data(), a.size(), b.size()) ==
+                    kDistanceFailed;
+         }},
+        {"get_common_characters",
+         [] {
+             char* c = get_common_characters(a.data(), b.data(), a.size(), b.size(), 9);
+             delete[] c;
+             return c == nullptr;
+         }},
+    };
+    for (const auto& m : measures) {
+        SCOPED_TRACE(m.name);
+        EXPECT_GE(fail_each_allocation(m.attempt), 1);
+    }
+}
+
+template <typename Row>
+Attempt row_attempt(Row row) {
+    return [row] {
+        char* values[] = {a.data(), b.data()};
+        unsigned long lengths[] = {a.size(), b.size()};
+        Item_result types[] = {STRING_RESULT, STRING_RESULT};
+        UDF_ARGS args{2, types, values, lengths, nullptr};
+        UDF_INIT initid{};
+        char is_null = 0, error = 0;
+        row(&initid, &args, &is_null, &error);
+        EXPECT_EQ(error, 0);
+        return is_null == 1;
+    };
+}
+
+TEST(AllocationFailure, RowFunctionsAnswerNull) {
+    const Measure rows[] = {
+        {"jaro", row_attempt(jaro)},
+        {"jarowinkler", row_attempt(jarowinkler)},
+        {"editdistance", row_attempt(editdistance)},
+        {"editdistance_dl", row_attempt(editdistance_dl)},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_GE(fail_each_allocation(r.attempt), 1);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,171 @@
+// The entry functions called the way a server calls them, through the
+// server's own UDF_INIT and UDF_ARGS records.
+#include <gtest/gtest.h>
+#include <mysql.h>
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern "C" {
+my_bool jaro_init(UDF_INIT*, UDF_ARGS*, char*);
+double jaro(UDF_INIT*, UDF_ARGS*, char*, char*);
+my_bool jarowinkler_init(UDF_INIT*, UDF_ARGS*, char*);
+double jarowinkler(UDF_INIT*, UDF_ARGS*, char*, char*);
+my_bool editdistance_init(UDF_INIT*, UDF_ARGS*, char*);
+long long editdistance(UDF_INIT*, UDF_ARGS*, char*, char*);
+my_bool editdistance_dl_init(UDF_INIT*, UDF_ARGS*, char*);
+long long editdistance_dl(UDF_INIT*, UDF_ARGS*, char*, char*);
+}
+
+namespace {
+
+using Init = my_bool (*)(UDF_INIT*, UDF_ARGS*, char*);
+
+// The arguments of one SQL call; a missing value stands for SQL NULL.
+struct Call {
+    explicit Call(std::vector<const char*> values) {
+        for (const char* v : values) {
+            types.push_back(INT_RESULT);
+            if (v == nullptr) {
+                pointers.push_back(nullptr);
+                lengths.push_back(0);
+            } else {
+                pointers.push_back(const_cast<char*>(v));
+                lengths.push_back(std::strlen(v));
+            }
+        }
+        args.arg_count = static_cast<unsigned int>(values.size());
+        args.arg_type = types.data();
+        args.args = pointers.data();
+        args.lengths = lengths.data();
+        args.maybe_null = nullptr;
+    }
+    std::vector<Item_result> types;
+    std::vector<char*> pointers;
+    std::vector<unsigned long> lengths;
+    UDF_ARGS args{};
+};
+
+struct InitCase {
+    const char* name;
+    Init init;
+    const char* message;
+    bool real;
+};
+
+const std::vector<InitCase> kInits = {
+    {"jaro", jaro_init, "jarowinkler must have exactly two arguments", true},
+    {"jarowinkler", jarowinkler_init, "jarowinkler must have exactly two arguments", true},
+    {"editdistance", editdistance_init, "editdistance must have exactly two arguments", false},
+    {"editdistance_dl", editdistance_dl_init, "editdistance must have exactly two arguments",
+     false},
+};
+
+TEST(Init, RejectsAnyCountButTwoWithItsMessage) {
+    for (const auto& f : kInits) {
+        for (std::size_t count : {0, 1, 3, 4}) {
+            SCOPED_TRACE(std::string(f.name) + " with " + std::to_string(count));
+            Call call(std::vector<const char*>(count, "x"));
+            UDF_INIT initid{};
+            std::array<char, 512> message;
+            message.fill('\x7f');
+            EXPECT_EQ(f.init(&initid, &call.args, message.data()), 1);
+            const std::size_t n = std::strlen(f.message);
+            EXPECT_EQ(std::string(message.data(), n + 1), std::string(f.message, n + 1));
+            for (Item_result t : call.types) EXPECT_EQ(t, INT_RESULT);
+        }
+    }
+}
+
+TEST(Init, AcceptsTwoAndAsksForStrings) {
+    for (const auto& f : kInits) {
+        SCOPED_TRACE(f.name);
+        Call call({"12", "21"});
+        UDF_INIT initid{};
+        char message[512] = "";
+        EXPECT_EQ(f.init(&initid, &call.args, message), 0);
+        EXPECT_EQ(call.types[0], STRING_RESULT);
+        EXPECT_EQ(call.types[1], STRING_RESULT);
+        EXPECT_EQ(initid.maybe_null, 1);
+        // Unrounded doubles: 31 is the servers' "not fixed" decimals.
+        EXPECT_EQ(initid.decimals, f.real ? 31u : 0u);
+    }
+}
+
+double real_row(double (*row)(UDF_INIT*, UDF_ARGS*, char*, char*), Call& call, char& is_null,
+                char& error) {
+    UDF_INIT initid{};
+    return row(&initid, &call.args, &is_null, &error);
+}
+
+long long int_row(long long (*row)(UDF_INIT*, UDF_ARGS*, char*, char*), Call& call, char& is_null,
+                  char& error) {
+    UDF_INIT initid{};
+    return row(&initid, &call.args, &is_null, &error);
+}
+
+struct RowCase {
+    const char* a;
+    const char* b;
+    double jaro, jarowinkler;
+    long long editdistance, editdistance_dl;
+};
+
+TEST(Row, ValuesNullsAndEmptyStrings) {
+    const std::vector<RowCase> cases = {
+        {"MARTHA", "MARHTA", 0.9444444444444445, 0.9611111113594638, 2, 1},
+        {"12", "21", 0.8333333333333334, 0.8333333333333334, 2, 1},  // numbers as their text
+        {"100", "1000", 0.9166666666666666, 0.9416666670391957, 1, 1},
+        {"", "", 0.0, 0.0, 0, 0},
+        {"", "abc", 0.0, 0.0, 3, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        Call call({c.a, c.b});
+        char is_null = 0, error = 0;
+        EXPECT_EQ(real_row(jaro, call, is_null, error), c.jaro);
+        EXPECT_EQ(real_row(jarowinkler, call, is_null, error), c.jarowinkler);
+        EXPECT_EQ(int_row(editdistance, call, is_null, error), c.editdistance);
+        EXPECT_EQ(int_row(editdistance_dl, call, is_null, error), c.editdistance_dl);
+        EXPECT_EQ(is_null, 0);  // an empty string is a value, not NULL
+        EXPECT_EQ(error, 0);
+    }
+}
+
+TEST(Row, NullInEitherPositionGivesNull) {
+    const std::vector<std::vector<const char*>> calls = {
+        {nullptr, "x"}, {"x", nullptr}, {nullptr, nullptr}};
+    for (const auto& values : calls) {
+        Call call(values);
+        for (auto row : {jaro, jarowinkler}) {
+            char is_null = 0, error = 0;
+            EXPECT_EQ(real_row(row, call, is_null, error), 0.0);
+            EXPECT_EQ(is_null, 1);
+            EXPECT_EQ(error, 0);
+        }
+        for (auto row : {editdistance, editdistance_dl}) {
+            char is_null = 0, error = 0;
+            EXPECT_EQ(int_row(row, call, is_null, error), 0);
+            EXPECT_EQ(is_null, 1);
+            EXPECT_EQ(error, 0);
+        }
+    }
+}
+
+TEST(Row, BytesAfterNulAreCompared) {
+    Call call({"a", "a"});
+    static char a_nul_b[] = {'a', '\0', 'b'};
+    static char a_nul_c[] = {'a', '\0', 'c'};
+    call.pointers = {a_nul_b, a_nul_c};
+    call.lengths = {3, 3};
+    call.args.args = call.pointers.data();
+    call.args.lengths = call.lengths.data();
+    char is_null = 0, error = 0;
+    EXPECT_EQ(int_row(editdistance, call, is_null, error), 1);
+    EXPECT_EQ(real_row(jaro, call, is_null, error), 0.7777777777777777);
+    EXPECT_EQ(is_null, 0);
+}
+
+}  // namespace
