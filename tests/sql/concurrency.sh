@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# 32 connections at once run all four functions; every answer must equal the
+# single-connection answer, the server must keep its pid and uptime, and its
+# resident memory must not grow from one round to the next.
+#   concurrency.sh PLUGIN_DIR [ROUNDS]
+set -euo pipefail
+plugin_dir=$1 rounds=${2:-20}
+clients=32
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/private-server.sh"
+dir=$(mktemp -d /tmp/likeness-load.XXXXXX)
+trap 'server_stop "$dir"; rm -rf "$dir"' EXIT
+
+server_start "$dir" "$plugin_dir" --max-connections=100
+server_client "$dir" <"$here/../../sql/install.sql"
+server_client "$dir" --database=test <<'SQL'
+CREATE TABLE names (id INT PRIMARY KEY, name VARCHAR(60));
+INSERT INTO names SELECT seq, CONCAT(SUBSTRING('MARHTADUANEBERTHAX', 1 + seq % 11, 2 + seq % 5),
+  IF(seq % 13 = 0, NULL, REPEAT(CHAR(65 + seq % 26), seq % 40)), SUBSTRING('abc', 1 + seq % 3))
+  FROM seq_1_to_2000;
+SQL
+cat >"$dir/queries.sql" <<'SQL'
+SELECT id, jaro(name, 'MARHTA'), jarowinkler(name, 'DUANE'), editdistance(name, 'BERTHA'),
+  editdistance_dl(name, 'MARHTA') FROM names ORDER BY id;
+SELECT COUNT(*), SUM(jarowinkler(a.name, b.name)), SUM(editdistance_dl(a.name, b.name))
+  FROM names a JOIN names b ON b.id = a.id % 97 + 1;
+SQL
+query() { server_client "$dir" --database=test --batch <"$dir/queries.sql"; }
+query >"$dir/expected.txt"
+
+pid=$(cat "$dir/pid")
+status() { server_client "$dir" --batch --skip-column-names -e "SHOW GLOBAL STATUS LIKE 'Uptime'" | cut -f2; }
+rss_kb() { awk '/^VmRSS/ { print $2 }' "/proc/$pid/status"; }
+uptime_before=$(status)
+declare -a rss
+for round in $(seq 1 "$rounds"); do
+  pids=()
+  for c in $(seq 1 $clients); do
+    query >"$dir/out.$c" &
+    pids+=($!)
+  done
+  wait "${pids[@]}"
+  for c in $(seq 1 $clients); do
+    cmp -s "$dir/expected.txt" "$dir/out.$c" || { echo "round $round client $c: answers differ" >&2; exit 1; }
+  done
+  rss[$round]=$(rss_kb)
+done
+uptime_after=$(status)
+[ "$(cat "$dir/pid")" = "$pid" ] && kill -0 "$pid"
+if [ "$uptime_after" -lt "$uptime_before" ]; then echo "the server restarted" >&2; exit 1; fi
+echo "resident memory per round (KiB): ${rss[*]}"
+# Round 1 warms the server up; after it, memory may wobble but not grow.
+if [ "${rss[$rounds]}" -gt $(( rss[2] * 105 / 100 )) ]; then
+  echo "resident memory grew from ${rss[2]} to ${rss[$rounds]} KiB" >&2
+  exit 1
+fi
+echo "$rounds rounds x $clients connections x $(wc -l <"$dir/expected.txt") result lines: all answers equal; pid $pid and uptime ($uptime_before -> $uptime_after s) kept"

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Runs SQL files against a private server with the library registered and
+# compares what the client prints with the .result file beside each.
+#   run-golden.sh PLUGIN_DIR FILE.sql...   (RECORD=1 writes the .result files)
+set -euo pipefail
+plugin_dir=$1
+shift
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/private-server.sh"
+
+dir=$(mktemp -d /tmp/likeness-sql.XXXXXX)
+trap 'server_stop "$dir"; rm -rf "$dir"' EXIT
+server_start "$dir" "$plugin_dir"
+server_client "$dir" <"$here/../../sql/install.sql"
+
+# The client's echo of each statement becomes one "> " line per statement
+# line; error positions are dropped so the files read like a session.
+compact() {
+  awk '/^--------------$/ { inside = !inside; if (!inside) skip = 1; next }
+       skip && /^$/ { skip = 0; next }
+       { skip = 0; print (inside ? "> " : "") $0 }' | sed -E 's/^(ERROR [0-9]+ \([0-9A-Z]+\)) at line [0-9]+:/\1:/'
+}
+
+failed=0
+for sql in "$@"; do
+  name=$(basename "$sql" .sql)
+  server_client "$dir" -e "DROP DATABASE IF EXISTS t_$name; CREATE DATABASE t_$name"
+  # Unbuffered, so errors (stderr) land after the statement that caused them.
+  actual=$(stdbuf -o0 -e0 mariadb --no-defaults --user=root --socket="$dir/sock" \
+    --database="t_$name" --table --force --verbose --max-allowed-packet=64M \
+    <"$sql" 2>&1 | compact)
+  if [ "${RECORD:-0}" = 1 ]; then
+    printf '%s\n' "$actual" >"${sql%.sql}.result"
+  elif ! diff -u "${sql%.sql}.result" <(printf '%s\n' "$actual"); then
+    echo "FAILED: $name" >&2
+    failed=1
+  else
+    echo "passed: $name"
+  fi
+done
+exit $failed
