@@ -79,7 +79,9 @@ int fail_each_allocation(const Attempt& attempt) {
     }
 }
 
-std::string a = "MARTHA is a name", b = "MARHTA is a name too";
+// Long enough that every measure needs scratch memory from the heap.
+std::string a = std::string(3000, 'x') + "MARTHA" + std::string(3000, 'y');
+std::string b = std::string(3000, 'y') + "MARHTA" + std::string(3000, 'x');
 
 struct Measure {
     const char* name;
@@ -112,6 +114,18 @@ TEST(AllocationFailure, MeasuresReturnTheirFailureValue) {
         SCOPED_TRACE(m.name);
         EXPECT_GE(fail_each_allocation(m.attempt), 1);
     }
+}
+
+TEST(AllocationFailure, ShortStringsNeedNoHeap) {
+    std::string x = std::string(64, 'a'), y = std::string(63, 'b') + "a";
+    const long before = g_calls;
+    g_fail_at = -1;  // counts without ever failing
+    jaro_distance(x.data(), y.data(), x.size(), y.size());
+    jarowinkler_distance(x.data(), y.data(), x.size(), y.size());
+    levenshteinDistance(x.data(), y.data(), x.size(), y.size());
+    damerauLevenshteinDistance(x.data(), y.data(), x.size(), y.size());
+    g_fail_at = 0;
+    EXPECT_EQ(g_calls, before);
 }
 
 template <typename Row>

@@ -1,0 +1,144 @@
+// The library's kernels against the simple reference, bit for bit, over many
+// thousands of pairs chosen to reach every path: single words and blocks,
+// word boundaries, strings of very different lengths, shared prefixes and
+// suffixes, and the bytes '#' and NUL.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "algorithms.h"
+#include "reference.h"
+
+namespace {
+
+const std::vector<std::string> kAlphabets = {"ab", "abc#", std::string("ab#\0", 4), [] {
+                                                 std::string all(256, '\0');
+                                                 for (int i = 0; i < 256; ++i)
+                                                     all[i] = static_cast<char>(i);
+                                                 return all;
+                                             }()};
+
+class Pairs {
+  public:
+    explicit Pairs(std::uint64_t seed) : rng_(seed) {}
+
+    std::string random(const std::string& alphabet, std::size_t len) {
+        std::string s(len, '\0');
+        for (auto& ch : s) ch = pick(alphabet);
+        return s;
+    }
+
+    // A copy of s with about one edit in `every` bytes: substitutions,
+    // insertions, deletions and swaps of neighbours.
+    std::string edited(std::string s, const std::string& alphabet, std::size_t every) {
+        const std::size_t edits = s.size() / every + rng_() % 3;
+        for (std::size_t e = 0; e < edits && !s.empty(); ++e) {
+            const std::size_t p = rng_() % s.size();
+            switch (rng_() % 4) {
+                case 0:
+                    s[p] = pick(alphabet);
+                    break;
+                case 1:
+                    s.insert(s.begin() + p, pick(alphabet));
+                    break;
+                case 2:
+                    s.erase(p, 1);
+                    break;
+                default:
+                    if (p + 1 < s.size()) std::swap(s[p], s[p + 1]);
+            }
+        }
+        return s;
+    }
+
+    std::size_t below(std::size_t n) { return rng_() % n; }
+
+  private:
+    char pick(const std::string& alphabet) { return alphabet[rng_() % alphabet.size()]; }
+    std::mt19937_64 rng_;
+};
+
+std::string shown(const std::string& s) {
+    return s.size() > 80 ? std::to_string(s.size()) + " bytes" : ::testing::PrintToString(s);
+}
+
+void expect_same_as_reference(std::string a, std::string b) {
+    SCOPED_TRACE(shown(a) + " / " + shown(b));
+    char* pa = a.data();
+    char* pb = b.data();
+    ASSERT_EQ(jaro_distance(pa, pb, a.size(), b.size()), reference::jaro(a, b));
+    ASSERT_EQ(jarowinkler_distance(pa, pb, a.size(), b.size()), reference::jarowinkler(a, b));
+    ASSERT_EQ(get_prefix_length(pa, pb, a.size(), b.size()), reference::prefix_length(a, b));
+    ASSERT_EQ(levenshteinDistance(pa, pb, a.size(), b.size()), reference::levenshtein(a, b));
+    ASSERT_EQ(damerauLevenshteinDistance(pa, pb, a.size(), b.size()), reference::osa(a, b));
+    for (unsigned long range : {a.size() / 2 + 1, 0ul, 3ul, 1ul << 40}) {
+        char* c = get_common_characters(pa, pb, a.size(), b.size(), range);
+        const std::string expected = reference::common_characters(a, b, range);
+        ASSERT_EQ(std::string(c, expected.size()), expected) << "range " << range;
+        ASSERT_EQ(std::string(c + expected.size(), a.size() + 1 - expected.size()),
+                  std::string(a.size() + 1 - expected.size(), '\0'));
+        delete[] c;
+    }
+}
+
+TEST(Differential, RandomAndRelatedPairsUpTo300Bytes) {
+    Pairs pairs(1);
+    for (const auto& alphabet : kAlphabets) {
+        for (int n = 0; n < 1500; ++n) {
+            const std::string a = pairs.random(alphabet, pairs.below(301));
+            if (n % 2 == 0) {
+                expect_same_as_reference(a, pairs.random(alphabet, pairs.below(301)));
+            } else {
+                expect_same_as_reference(a, pairs.edited(a, alphabet, 1 + pairs.below(10)));
+            }
+        }
+    }
+}
+
+TEST(Differential, AroundWordBoundaries) {
+    Pairs pairs(2);
+    const std::size_t lengths[] = {1, 2, 31, 42, 43, 44, 63, 64, 65, 96, 127, 128, 129, 192};
+    for (const auto& alphabet : kAlphabets) {
+        for (std::size_t la : lengths) {
+            for (std::size_t lb : lengths) {
+                const std::string a = pairs.random(alphabet, la);
+                expect_same_as_reference(a, pairs.random(alphabet, lb));
+                std::string b = pairs.edited(a, alphabet, 7);
+                b.resize(lb, alphabet[0]);
+                expect_same_as_reference(a, b);
+            }
+        }
+    }
+}
+
+TEST(Differential, LongAndLopsidedPairs) {
+    Pairs pairs(3);
+    for (const auto& alphabet : kAlphabets) {
+        const std::string a = pairs.random(alphabet, 1000 + pairs.below(4001));
+        expect_same_as_reference(a, pairs.edited(a, alphabet, 7));
+        expect_same_as_reference(a, pairs.random(alphabet, 10));
+        expect_same_as_reference(pairs.random(alphabet, 70), a);
+        expect_same_as_reference(pairs.random(alphabet, 300), pairs.random(alphabet, 2000));
+    }
+}
+
+TEST(Differential, RepeatedBytesAndSharedEnds) {
+    Pairs pairs(4);
+    for (const auto& alphabet : kAlphabets) {
+        for (std::size_t len : {5, 64, 65, 200}) {
+            const std::string same(len, alphabet.back());
+            expect_same_as_reference(same, std::string(len / 2 + 1, alphabet.back()));
+            expect_same_as_reference(same, pairs.edited(same, alphabet, 5));
+            const std::string prefix = pairs.random(alphabet, len);
+            const std::string suffix = pairs.random(alphabet, len);
+            const std::string middle = pairs.random(alphabet, pairs.below(20));
+            expect_same_as_reference(prefix + middle + suffix,
+                                     prefix + pairs.edited(middle, alphabet, 2) + suffix);
+            expect_same_as_reference(prefix + suffix, prefix + middle + suffix);
+        }
+    }
+}
+
+}  // namespace

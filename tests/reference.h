@@ -1,0 +1,19 @@
+// The measures in their simplest form, obviously right and slow: the
+// yardstick the library's fast kernels are checked against, bit for bit.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace reference {
+
+// The bytes of a that find an unused equal byte of b within the match window
+// (range positions back, range - 1 forward), in a's order.
+std::string common_characters(std::string_view a, std::string_view b, unsigned long range);
+double jaro(std::string_view a, std::string_view b);
+int prefix_length(std::string_view a, std::string_view b);
+double jarowinkler(std::string_view a, std::string_view b);
+unsigned long levenshtein(std::string_view a, std::string_view b);
+unsigned long osa(std::string_view a, std::string_view b);
+
+}  // namespace reference
