@@ -1,0 +1,61 @@
+// Peak heap memory of one call of each measure on two random values of the
+// given size (default 1 MiB), counted by a replaced global operator new.
+#include <chrono>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <string>
+
+#include "algorithms.h"
+
+namespace {
+std::size_t g_current = 0, g_peak = 0;
+}
+
+void* operator new(std::size_t size) {
+    auto* p = static_cast<std::size_t*>(std::malloc(size + sizeof(std::max_align_t)));
+    if (p == nullptr) throw std::bad_alloc();
+    *p = size;
+    g_current += size;
+    if (g_current > g_peak) g_peak = g_current;
+    return reinterpret_cast<char*>(p) + sizeof(std::max_align_t);
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept {
+    if (p == nullptr) return;
+    char* block = static_cast<char*>(p) - sizeof(std::max_align_t);
+    g_current -= *reinterpret_cast<std::size_t*>(block);
+    std::free(block);
+}
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+
+int main(int argc, char** argv) {
+    const std::size_t size = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1 << 20;
+    std::mt19937_64 rng(1);
+    std::string a(size, 'a'), b(size, 'a');
+    for (auto& c : a) c = static_cast<char>('a' + rng() % 26);
+    for (auto& c : b) c = static_cast<char>('a' + rng() % 26);
+    const auto report = [&](const char* name, auto call) {
+        g_peak = g_current;
+        const std::size_t before = g_current;
+        const auto start = std::chrono::steady_clock::now();
+        const double value = static_cast<double>(call());
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("%-28s %10zu bytes each: peak scratch %10zu bytes (%.2f per input byte), "
+                    "%.2f s, value %.17g\n",
+                    name, size, g_peak - before, double(g_peak - before) / double(2 * size),
+                    seconds, value);
+    };
+    report("jaro_distance", [&] { return jaro_distance(a.data(), b.data(), size, size); });
+    report("jarowinkler_distance",
+           [&] { return jarowinkler_distance(a.data(), b.data(), size, size); });
+    report("levenshteinDistance",
+           [&] { return levenshteinDistance(a.data(), b.data(), size, size); });
+    report("damerauLevenshteinDistance",
+           [&] { return damerauLevenshteinDistance(a.data(), b.data(), size, size); });
+}
