@@ -46,10 +46,11 @@ int main(int argc, char** argv) {
         const double value = static_cast<double>(call());
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::printf("%-28s %10zu bytes each: peak scratch %10zu bytes (%.2f per input byte), "
-                    "%.2f s, value %.17g\n",
-                    name, size, g_peak - before, double(g_peak - before) / double(2 * size),
-                    seconds, value);
+        std::printf(
+            "%-28s %10zu bytes each: peak scratch %10zu bytes (%.2f per input byte), "
+            "%.2f s, value %.17g\n",
+            name, size, g_peak - before, double(g_peak - before) / double(2 * size), seconds,
+            value);
     };
     report("jaro_distance", [&] { return jaro_distance(a.data(), b.data(), size, size); });
     report("jarowinkler_distance",

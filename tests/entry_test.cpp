@@ -1,23 +1,13 @@
 // The entry functions called the way a server calls them, through the
 // server's own UDF_INIT and UDF_ARGS records.
 #include <gtest/gtest.h>
-#include <mysql.h>
 
 #include <array>
 #include <cstring>
 #include <string>
 #include <vector>
 
-extern "C" {
-my_bool jaro_init(UDF_INIT*, UDF_ARGS*, char*);
-double jaro(UDF_INIT*, UDF_ARGS*, char*, char*);
-my_bool jarowinkler_init(UDF_INIT*, UDF_ARGS*, char*);
-double jarowinkler(UDF_INIT*, UDF_ARGS*, char*, char*);
-my_bool editdistance_init(UDF_INIT*, UDF_ARGS*, char*);
-long long editdistance(UDF_INIT*, UDF_ARGS*, char*, char*);
-my_bool editdistance_dl_init(UDF_INIT*, UDF_ARGS*, char*);
-long long editdistance_dl(UDF_INIT*, UDF_ARGS*, char*, char*);
-}
+#include "udf_entry.h"
 
 namespace {
 

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# What a query can send must not take the server down: 16 MB values, a query
+# killed while it runs the functions, and a million calls of each function in
+# one connection without the server's memory growing. At the end the server
+# has its first pid and its error log shows no crash.
+#   hardening.sh PLUGIN_DIR
+set -euo pipefail
+plugin_dir=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/private-server.sh"
+dir=$(mktemp -d /tmp/likeness-hard.XXXXXX)
+trap 'server_stop "$dir"; rm -rf "$dir"' EXIT
+
+server_start "$dir" "$plugin_dir" --max-allowed-packet=64M
+server_client "$dir" <"$here/../../sql/install.sql"
+pid=$(cat "$dir/pid")
+sql() { server_client "$dir" --database=test --max-allowed-packet=64M -NB "$@"; }
+expect() {  # expect NAME EXPECTED QUERY
+  local got
+  got=$(sql -e "$3")
+  [ "$got" = "$2" ] || { echo "$1: expected '$2', got '$got'" >&2; exit 1; }
+  echo "ok: $1"
+}
+
+# 16 MB on either side and on both.
+big="REPEAT('ab', 8388608)"
+expect "16 MB against 3 bytes" $'16777214\t16777214\t0' \
+  "SELECT editdistance($big, 'abc'), editdistance_dl('abc', $big), jaro($big, 'xyz')"
+expect "3 bytes against 16 MB" $'0.5555555952919854\t0.6444444775581358' \
+  "SELECT jaro('abc', $big), jarowinkler('abc', $big)"
+expect "16 MB on both sides, one edit" $'1\t1\t1\t1' \
+  "SELECT editdistance($big, INSERT($big, 8000000, 1, 'x')), editdistance_dl($big, INSERT($big, 9, 2, 'ba')),
+          jaro($big, $big), jarowinkler($big, $big) = 1"
+expect "16 MB of bytes on both sides" "1" \
+  "SELECT jaro(RANDOM_BYTES(1024), REPEAT(RANDOM_BYTES(1024), 16384)) BETWEEN 0 AND 1"
+
+# A statement killed while it runs the functions.
+long_query="SELECT COUNT(*) FROM seq_1_to_1000000000 WHERE jarowinkler(CONCAT('MAR', seq), 'MARHTA') > 0.9 AND editdistance(seq, 'x') > 0"
+sql -e "$long_query" >"$dir/killed.out" 2>&1 &
+victim=$!
+id=""
+for _ in $(seq 1 100); do
+  id=$(sql -e "SELECT id FROM information_schema.processlist WHERE info LIKE 'SELECT COUNT(*) FROM seq_1_to_1000000000%'")
+  [ -n "$id" ] && break
+  sleep 0.1
+done
+[ -n "$id" ] || { echo "the long query never started" >&2; exit 1; }
+sleep 1
+sql -e "KILL QUERY $id"
+wait "$victim" || true
+grep -q "Query execution was interrupted" "$dir/killed.out" ||
+  { cat "$dir/killed.out" >&2; echo "KILL QUERY did not stop the statement" >&2; exit 1; }
+echo "ok: KILL QUERY stopped a statement running the functions"
+
+# A million calls of each function in one connection; resident memory after
+# a warm-up round and after a second round.
+rss() { awk '/^VmRSS/ { print $2 }' "/proc/$pid/status"; }
+round="SELECT COUNT(*) FROM seq_1_to_1000000 WHERE jaro(CONCAT('MARTHA', seq), 'MARHTA') > 2;
+SELECT COUNT(*) FROM seq_1_to_1000000 WHERE jarowinkler(CONCAT(seq, 'MARTHA'), 'MARHTA') > 2;
+SELECT COUNT(*) FROM seq_1_to_1000000 WHERE editdistance(CONCAT('MARTHA', seq), 'MARHTA') < 0;
+SELECT COUNT(*) FROM seq_1_to_1000000 WHERE editdistance_dl(REPEAT(seq, 9), 'MARHTA') < 0;"
+sql >/dev/null <<SQL
+$round
+\\! awk '/^VmRSS/ { print \$2 }' /proc/$pid/status >$dir/rss.before
+$round
+\\! awk '/^VmRSS/ { print \$2 }' /proc/$pid/status >$dir/rss.after
+SQL
+before=$(cat "$dir/rss.before") after=$(cat "$dir/rss.after")
+echo "resident memory around 4 million calls in one connection: $before KiB -> $after KiB"
+[ "$after" -le $((before * 105 / 100)) ] || { echo "resident memory grew by more than 5%" >&2; exit 1; }
+
+[ "$(sql -e 'SELECT 1')" = 1 ] && [ "$(cat "$dir/pid")" = "$pid" ] && kill -0 "$pid"
+if grep -E -i 'got signal|terminate called|assertion|stack trace|segfault' "$dir/error.log"; then
+  echo "the error log shows a crash" >&2
+  exit 1
+fi
+echo "ok: the server kept pid $pid throughout and its error log shows no crash"
