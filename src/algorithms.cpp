@@ -17,11 +17,6 @@ const unsigned char* bytes(const char* s) { return reinterpret_cast<const unsign
 
 unsigned long words_for(unsigned long bits) { return (bits + kWordBits - 1) / kWordBits; }
 
-// Bits [0, n) set, for n up to 64.
-Word low_bits(unsigned long n) { return n >= kWordBits ? ~Word{0} : (Word{1} << n) - 1; }
-
-void set_bit(Word* bits, unsigned long i) { bits[i / kWordBits] |= Word{1} << i % kWordBits; }
-
 // Scratch memory of a call: on the stack when it is small, else one array
 // new, which fails as nullptr rather than an exception. Release with
 // release_scratch.
@@ -67,13 +62,23 @@ double jaro_score(unsigned long m, unsigned long t, unsigned long len1, unsigned
     return (s + d) / 3.0;
 }
 
-// Up to 64 bytes a side, with bit masks and no heap. pos1[c] and pos2[c]
-// hold the positions of byte c in each string that the other side has not
-// yet taken; position i of one string takes the lowest set bit of its byte's
-// mask in the other within the window, and clears it. Keeping the unused
-// positions per byte value leaves no chain of dependencies from one byte to
-// the next but through equal bytes, and the two directions share the window
-// and run side by side. Cost: O(n1 + n2) word operations.
+// Jaro from the common bytes each side found, in order: 0 unless both found
+// the same non-zero number; t is half the positions at which they differ,
+// rounded down.
+double score_common(const unsigned char* common1, unsigned long m1, const unsigned char* common2,
+                    unsigned long m2, unsigned long len1, unsigned long len2) {
+    if (m1 == 0 || m1 != m2) return 0.0;
+    unsigned long differing = 0;
+    for (unsigned long p = 0; p < m1; ++p) differing += common1[p] != common2[p];
+    return jaro_score(m1, differing / 2, len1, len2);
+}
+
+// Up to 64 bytes a side, with bit masks and no heap. pos1[c] and pos2[c] hold the positions of byte
+// c in each string that the other side has not yet taken; position i of one string takes the lowest
+// set bit of its byte's mask in the other within the window, and clears it. Keeping the unused
+// positions per byte value leaves no chain of dependencies from one byte to the next but through
+// equal bytes, and the two directions share the window and run side by side. Cost: O(n1 + n2) word
+// operations.
 double jaro_in_words(const unsigned char* a, const unsigned char* b, unsigned long n1,
                      unsigned long n2, unsigned long range, unsigned long len1,
                      unsigned long len2) {
@@ -82,35 +87,30 @@ double jaro_in_words(const unsigned char* a, const unsigned char* b, unsigned lo
     for (unsigned long k = 0; k < n2; ++k) pos1[b[k]] = pos2[b[k]] = 0;
     for (unsigned long i = 0; i < n1; ++i) pos1[a[i]] |= Word{1} << i;
     for (unsigned long k = 0; k < n2; ++k) pos2[b[k]] |= Word{1} << k;
-    Word flags1 = 0, flags2 = 0;
+    unsigned char common1[kWordBits], common2[kWordBits];
     unsigned long m1 = 0, m2 = 0;
-    Word window_end = low_bits(range);  // positions below i + range
-    Word window_start = ~Word{0};       // positions from i - range on
+    Word window_end = (Word{1} << range) - 1;  // positions below i + range
+    Word window_start = ~Word{0};              // positions from i - range on
     for (unsigned long i = 0; i < (n1 > n2 ? n1 : n2); ++i) {
         const Word window = window_end & window_start;
         if (i < n1) {
             Word& unused = pos2[a[i]];
             const Word candidates = unused & window;
             unused ^= candidates & (~candidates + 1);
-            flags1 |= static_cast<Word>(candidates != 0) << i;
+            common1[m1] = a[i];
             m1 += candidates != 0;
         }
         if (i < n2) {
             Word& unused = pos1[b[i]];
             const Word candidates = unused & window;
             unused ^= candidates & (~candidates + 1);
-            flags2 |= static_cast<Word>(candidates != 0) << i;
+            common2[m2] = b[i];
             m2 += candidates != 0;
         }
         window_end = (window_end << 1) | 1;
         window_start <<= static_cast<unsigned>(i >= range);
     }
-    if (m1 == 0 || m1 != m2) return 0.0;
-    unsigned long differing = 0;
-    for (; flags1 != 0; flags1 &= flags1 - 1, flags2 &= flags2 - 1) {
-        differing += a[__builtin_ctzll(flags1)] != b[__builtin_ctzll(flags2)];
-    }
-    return jaro_score(m1, differing / 2, len1, len2);
+    return score_common(common1, m1, common2, m2, len1, len2);
 }
 
 // Longer strings: each position of the searched string is chained to the
@@ -149,37 +149,19 @@ template <typename Index>
 double jaro_by_chains(const unsigned char* a, const unsigned char* b, unsigned long n1,
                       unsigned long n2, unsigned long range, unsigned long len1,
                       unsigned long len2) {
-    const unsigned long words1 = words_for(n1), words2 = words_for(n2);
+    // The common bytes of both sides, then the chains of the searched string.
+    const unsigned long common_words = words_for((n1 + n2) * 8);
     const unsigned long chain_words = words_for(std::max(n1, n2) * sizeof(Index) * 8);
     Word stack[kStackScratchWords];
-    Word* scratch = take_scratch(stack, words1 + words2 + chain_words);
+    Word* scratch = take_scratch(stack, common_words + chain_words);
     if (scratch == nullptr) return __builtin_nan("");
-    Word* flags1 = scratch;
-    Word* flags2 = scratch + words1;
-    Index* next_same = reinterpret_cast<Index*>(scratch + words1 + words2);
+    unsigned char* common1 = reinterpret_cast<unsigned char*>(scratch);
+    unsigned char* common2 = common1 + n1;
+    Index* next_same = reinterpret_cast<Index*>(scratch + common_words);
     unsigned long m1 = 0, m2 = 0;
-    match_by_chains(a, n1, b, n2, range, next_same, [&](unsigned long i) {
-        set_bit(flags1, i);
-        ++m1;
-    });
-    match_by_chains(b, n2, a, n1, range, next_same, [&](unsigned long k) {
-        set_bit(flags2, k);
-        ++m2;
-    });
-    double result = 0.0;
-    if (m1 != 0 && m1 == m2) {
-        // Walk both sides' matched bytes in order.
-        unsigned long differing = 0, w2 = 0;
-        Word f2 = flags2[0];
-        for (unsigned long w1 = 0; w1 < words1; ++w1) {
-            for (Word f1 = flags1[w1]; f1 != 0; f1 &= f1 - 1, f2 &= f2 - 1) {
-                while (f2 == 0) f2 = flags2[++w2];
-                differing += a[w1 * kWordBits + __builtin_ctzll(f1)] !=
-                             b[w2 * kWordBits + __builtin_ctzll(f2)];
-            }
-        }
-        result = jaro_score(m1, differing / 2, len1, len2);
-    }
+    match_by_chains(a, n1, b, n2, range, next_same, [&](unsigned long i) { common1[m1++] = a[i]; });
+    match_by_chains(b, n2, a, n1, range, next_same, [&](unsigned long k) { common2[m2++] = b[k]; });
+    const double result = score_common(common1, m1, common2, m2, len1, len2);
     release_scratch(stack, scratch);
     return result;
 }
@@ -212,8 +194,9 @@ double jaro_distance(char* s1, char* s2, unsigned long len1, unsigned long len2)
     const unsigned long n2 = within_reach(len2, len1, range);
     const unsigned char* a = bytes(s1);
     const unsigned char* b = bytes(s2);
-    if (n1 <= kWordBits && n2 <= kWordBits) return jaro_in_words(a, b, n1, n2, range, len1, len2);
-    if (fits_32_bits(std::max(n1, n2))) {
+    const unsigned long longer = std::max(n1, n2);
+    if (longer <= kWordBits) return jaro_in_words(a, b, n1, n2, range, len1, len2);
+    if (fits_32_bits(longer)) {
         return jaro_by_chains<std::uint32_t>(a, b, n1, n2, range, len1, len2);
     }
     return jaro_by_chains<unsigned long>(a, b, n1, n2, range, len1, len2);
@@ -352,7 +335,9 @@ unsigned long distance_in_blocks(const Alignment& s) {
     if (scratch == nullptr) return kDistanceFailed;
     Word* PM = scratch;
     Block* blocks = reinterpret_cast<Block*>(scratch + rows * words);
-    for (unsigned long i = 0; i < s.m; ++i) set_bit(PM + row_of[s.pattern[i]] * words, i);
+    for (unsigned long i = 0; i < s.m; ++i) {
+        PM[row_of[s.pattern[i]] * words + i / kWordBits] |= Word{1} << i % kWordBits;
+    }
     for (unsigned long w = 0; w < words; ++w) blocks[w].Pv = ~Word{0};
     const unsigned last_top = static_cast<unsigned>((s.m - 1) % kWordBits);
     const Word* PM_previous = PM;
