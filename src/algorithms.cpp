@@ -73,12 +73,13 @@ double score_common(const unsigned char* common1, unsigned long m1, const unsign
     return jaro_score(m1, differing / 2, len1, len2);
 }
 
-// Up to 64 bytes a side, with bit masks and no heap. pos1[c] and pos2[c] hold the positions of byte
-// c in each string that the other side has not yet taken; position i of one string takes the lowest
-// set bit of its byte's mask in the other within the window, and clears it. Keeping the unused
-// positions per byte value leaves no chain of dependencies from one byte to the next but through
-// equal bytes, and the two directions share the window and run side by side. Cost: O(n1 + n2) word
-// operations.
+// Up to 64 bytes a side, with bit masks and no heap. pos1[c] and pos2[c]
+// hold the positions of byte c in each string that the other side has not
+// yet taken; position i of one string takes the lowest set bit of its byte's
+// mask in the other within the window, and clears it. Keeping the unused
+// positions per byte value leaves no chain of dependencies from one byte to
+// the next but through equal bytes, and the two directions share the window
+// and run side by side. Cost: O(n1 + n2) word operations.
 double jaro_in_words(const unsigned char* a, const unsigned char* b, unsigned long n1,
                      unsigned long n2, unsigned long range, unsigned long len1,
                      unsigned long len2) {
@@ -127,6 +128,7 @@ void match_by_chains(const unsigned char* scan, unsigned long scan_len,
     constexpr Index kNone = ~Index{0};
     Index cursor[256];
     for (unsigned long i = 0; i < scan_len; ++i) cursor[scan[i]] = kNone;
+    for (unsigned long k = 0; k < searched_len; ++k) cursor[searched[k]] = kNone;
     for (unsigned long k = searched_len; k-- > 0;) {
         next_same[k] = cursor[searched[k]];
         cursor[searched[k]] = static_cast<Index>(k);
