@@ -2,54 +2,33 @@
 // the straightforward baseline, in the same run, on the same pairs.
 #include <benchmark/benchmark.h>
 
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "algorithms.h"
 #include "baseline.h"
+#include "random_pairs.h"
 #include "reference.h"
 
 namespace {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
+using StringPairs = std::vector<std::pair<std::string, std::string>>;
 
-// A copy of s with about one edit in seven bytes.
-std::string edited(std::string s, const std::string& alphabet, std::mt19937_64& rng) {
-    for (std::size_t e = 0; e < (s.size() + 3) / 7 && !s.empty(); ++e) {
-        const std::size_t p = rng() % s.size();
-        const char c = alphabet[rng() % alphabet.size()];
-        switch (rng() % 4) {
-            case 0:
-                s[p] = c;
-                break;
-            case 1:
-                s.insert(s.begin() + p, c);
-                break;
-            case 2:
-                s.erase(p, 1);
-                break;
-            default:
-                if (p + 1 < s.size()) std::swap(s[p], s[p + 1]);
-        }
-    }
-    return s;
-}
-
-Pairs random_pairs(const std::string& alphabet, std::size_t len) {
-    std::mt19937_64 rng(len * 31 + alphabet.size());
-    Pairs pairs(len >= 1024 ? 8 : 64);
+// Random strings of the given length, each beside a copy with about one edit
+// in seven bytes.
+StringPairs random_pairs(const std::string& alphabet, std::size_t len) {
+    Pairs random(len * 31 + alphabet.size());
+    StringPairs pairs(len >= 1024 ? 8 : 64);
     for (auto& [a, b] : pairs) {
-        a.resize(len);
-        for (auto& ch : a) ch = alphabet[rng() % alphabet.size()];
-        b = edited(a, alphabet, rng);
+        a = random.random(alphabet, len);
+        b = random.edited(a, alphabet, 7);
     }
     return pairs;
 }
 
 // Names as they turn up in records to be linked: misspelt, swapped, shortened.
-Pairs name_pairs() {
+StringPairs name_pairs() {
     return {{"MARTHA", "MARHTA"},
             {"DWAYNE", "DUANE"},
             {"DIXON", "DICKSONX"},
@@ -125,7 +104,7 @@ double measure(Impl impl, Measure m, std::string& a, std::string& b) {
 }
 
 // Reports time per pair; the pairs are cycled so no branch is learnt by heart.
-void run(benchmark::State& state, Impl impl, Measure m, Pairs pairs) {
+void run(benchmark::State& state, Impl impl, Measure m, StringPairs pairs) {
     std::size_t next = 0;
     for (auto _ : state) {
         auto& [a, b] = pairs[next];

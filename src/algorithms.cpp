@@ -90,24 +90,20 @@ double jaro_in_words(const unsigned char* a, const unsigned char* b, unsigned lo
     for (unsigned long k = 0; k < n2; ++k) pos2[b[k]] |= Word{1} << k;
     unsigned char common1[kWordBits], common2[kWordBits];
     unsigned long m1 = 0, m2 = 0;
+    // Takes the lowest unused position of `byte` inside the window, if any.
+    const auto take = [](Word& unused, Word window, unsigned char byte, unsigned char* common,
+                         unsigned long& m) {
+        const Word candidates = unused & window;
+        unused ^= candidates & (~candidates + 1);
+        common[m] = byte;
+        m += candidates != 0;
+    };
     Word window_end = (Word{1} << range) - 1;  // positions below i + range
     Word window_start = ~Word{0};              // positions from i - range on
     for (unsigned long i = 0; i < (n1 > n2 ? n1 : n2); ++i) {
         const Word window = window_end & window_start;
-        if (i < n1) {
-            Word& unused = pos2[a[i]];
-            const Word candidates = unused & window;
-            unused ^= candidates & (~candidates + 1);
-            common1[m1] = a[i];
-            m1 += candidates != 0;
-        }
-        if (i < n2) {
-            Word& unused = pos1[b[i]];
-            const Word candidates = unused & window;
-            unused ^= candidates & (~candidates + 1);
-            common2[m2] = b[i];
-            m2 += candidates != 0;
-        }
+        if (i < n1) take(pos2[a[i]], window, a[i], common1, m1);
+        if (i < n2) take(pos1[b[i]], window, b[i], common2, m2);
         window_end = (window_end << 1) | 1;
         window_start <<= static_cast<unsigned>(i >= range);
     }

@@ -4,61 +4,16 @@
 // suffixes, and the bytes '#' and NUL.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
 #include "algorithms.h"
+#include "random_pairs.h"
 #include "reference.h"
 
 namespace {
 
-const std::vector<std::string> kAlphabets = {"ab", "abc#", std::string("ab#\0", 4), [] {
-                                                 std::string all(256, '\0');
-                                                 for (int i = 0; i < 256; ++i)
-                                                     all[i] = static_cast<char>(i);
-                                                 return all;
-                                             }()};
-
-class Pairs {
-  public:
-    explicit Pairs(std::uint64_t seed) : rng_(seed) {}
-
-    std::string random(const std::string& alphabet, std::size_t len) {
-        std::string s(len, '\0');
-        for (auto& ch : s) ch = pick(alphabet);
-        return s;
-    }
-
-    // A copy of s with about one edit in `every` bytes: substitutions,
-    // insertions, deletions and swaps of neighbours.
-    std::string edited(std::string s, const std::string& alphabet, std::size_t every) {
-        const std::size_t edits = s.size() / every + rng_() % 3;
-        for (std::size_t e = 0; e < edits && !s.empty(); ++e) {
-            const std::size_t p = rng_() % s.size();
-            switch (rng_() % 4) {
-                case 0:
-                    s[p] = pick(alphabet);
-                    break;
-                case 1:
-                    s.insert(s.begin() + p, pick(alphabet));
-                    break;
-                case 2:
-                    s.erase(p, 1);
-                    break;
-                default:
-                    if (p + 1 < s.size()) std::swap(s[p], s[p + 1]);
-            }
-        }
-        return s;
-    }
-
-    std::size_t below(std::size_t n) { return rng_() % n; }
-
-  private:
-    char pick(const std::string& alphabet) { return alphabet[rng_() % alphabet.size()]; }
-    std::mt19937_64 rng_;
-};
+const std::vector<std::string>& kAlphabets = stress_alphabets();
 
 std::string shown(const std::string& s) {
     return s.size() > 80 ? std::to_string(s.size()) + " bytes" : ::testing::PrintToString(s);

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "algorithms.h"
+#include "random_pairs.h"
 
 namespace {
 
@@ -135,26 +135,12 @@ TEST(Helpers, MinAndMax) {
     EXPECT_EQ(minimum(static_cast<unsigned long>(-1), 7), 7ul);
 }
 
-// Alphabets that stress the bytes with a history of special meaning.
-const std::vector<std::string> kAlphabets = {"ab", "abc#", std::string("ab#\0", 4), [] {
-                                                 std::string all(256, '\0');
-                                                 for (int i = 0; i < 256; ++i)
-                                                     all[i] = static_cast<char>(i);
-                                                 return all;
-                                             }()};
-
-std::string random_string(std::mt19937_64& rng, const std::string& alphabet, std::size_t max_len) {
-    std::string s(rng() % (max_len + 1), '\0');
-    for (auto& ch : s) ch = alphabet[rng() % alphabet.size()];
-    return s;
-}
-
 TEST(Properties, HoldOverRandomPairs) {
-    std::mt19937_64 rng(20261208);
-    for (const auto& alphabet : kAlphabets) {
+    Pairs pairs(20261208);
+    for (const auto& alphabet : stress_alphabets()) {
         for (int n = 0; n < 1500; ++n) {
-            const std::string a = random_string(rng, alphabet, 300);
-            const std::string b = n % 3 == 0 ? a : random_string(rng, alphabet, 300);
+            const std::string a = pairs.random(alphabet, pairs.below(301));
+            const std::string b = n % 3 == 0 ? a : pairs.random(alphabet, pairs.below(301));
             SCOPED_TRACE(::testing::PrintToString(a) + " / " + ::testing::PrintToString(b));
             const double j = jaro(a, b), w = jw(a, b);
             ASSERT_EQ(j, jaro(b, a));
