@@ -79,6 +79,17 @@ TEST(Differential, LongAndLopsidedPairs) {
     }
 }
 
+TEST(Differential, PatternsOfManyBlocks) {
+    Pairs pairs(5);
+    for (const auto& alphabet : kAlphabets) {
+        for (std::size_t len : {449, 512, 577, 640, 705, 1100}) {
+            const std::string a = pairs.random(alphabet, len);
+            expect_same_as_reference(a, pairs.edited(a, alphabet, 3 + pairs.below(20)));
+            expect_same_as_reference(pairs.random(alphabet, len + pairs.below(200)), a);
+        }
+    }
+}
+
 TEST(Differential, RepeatedBytesAndSharedEnds) {
     Pairs pairs(4);
     for (const auto& alphabet : kAlphabets) {
