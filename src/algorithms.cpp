@@ -360,6 +360,9 @@ unsigned long edit_distance(const char* s1, const char* s2, unsigned long len1,
                             unsigned long len2) {
     const Alignment s = trimmed(s1, s2, len1, len2);
     if (s.m == 0) return s.n;
+    // The word loop's cost is one dependent step per text byte, so when both
+    // strings fit in a word the shorter one is the text.
+    if (s.n <= kWordBits) return distance_in_word<kTranspositions>({s.text, s.n, s.pattern, s.m});
     if (s.m <= kWordBits) return distance_in_word<kTranspositions>(s);
     return distance_in_blocks<kTranspositions>(s);
 }
