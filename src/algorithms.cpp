@@ -355,6 +355,65 @@ unsigned long distance_in_blocks(const Alignment& s) {
     return score;
 }
 
+// Long near-equal strings first try the band of Ukkonen (1985): a path to
+// the last cell of cost at most kBand never leaves the diagonals j - i in
+// [lo, hi] below, so the table restricted to them, with the cells outside as
+// infinite (kBand + 1), gives the exact distance whenever that is at most
+// kBand, and more than kBand otherwise. Rows are indexed by diagonal; the
+// transposition reaches the same diagonal two rows up. Cost: O(m * kBand)
+// time at most, no heap, and it stops at the first row that lies wholly
+// outside; tried only for patterns of kBandFirstWords blocks or more, where
+// it costs little beside the full computation and saves nearly all of it for
+// values that differ in few places.
+constexpr unsigned long kBand = 64;
+constexpr unsigned long kBandFirstWords = 128;
+
+template <bool kTranspositions>
+unsigned long distance_in_band(const Alignment& s) {
+    constexpr unsigned long kOutside = kBand + 1;
+    const long delta = static_cast<long>(s.n - s.m);
+    if (s.n - s.m > kBand) return kOutside;
+    const long lo = -(static_cast<long>(kBand) - delta) / 2;
+    const long hi = delta + (static_cast<long>(kBand) - delta) / 2;
+    const long n = static_cast<long>(s.n);
+    unsigned long rows[3][kBand + 1];  // rows i - 2, i - 1, i, by diagonal d - lo
+    unsigned long* before = rows[0];
+    unsigned long* previous = rows[1];
+    unsigned long* current = rows[2];
+    for (long d = lo; d <= hi; ++d) {
+        before[d - lo] = kOutside;
+        previous[d - lo] = d >= 0 && d <= n ? static_cast<unsigned long>(d) : kOutside;
+    }
+    for (long i = 1; i <= static_cast<long>(s.m); ++i) {
+        unsigned long row_minimum = kOutside;
+        for (long d = lo; d <= hi; ++d) {
+            const long j = i + d;
+            unsigned long cell = kOutside;
+            if (j == 0) {
+                cell = static_cast<unsigned long>(i);
+            } else if (j > 0 && j <= n) {
+                const unsigned long cost = s.pattern[i - 1] != s.text[j - 1];
+                const unsigned long up = d < hi ? previous[d + 1 - lo] : kOutside;
+                const unsigned long left = d > lo ? current[d - 1 - lo] : kOutside;
+                cell = minimum(minimum(up + 1, left + 1), previous[d - lo] + cost);
+                if (kTranspositions && i > 1 && j > 1 && s.pattern[i - 1] == s.text[j - 2] &&
+                    s.pattern[i - 2] == s.text[j - 1]) {
+                    cell = minimum(cell, before[d - lo] + cost);
+                }
+            }
+            current[d - lo] = minimum(cell, kOutside);
+            row_minimum = minimum(row_minimum, cell);
+        }
+        // Every path crosses every row: once a whole row is out, so is the end.
+        if (row_minimum >= kOutside) return kOutside;
+        unsigned long* spare = before;
+        before = previous;
+        previous = current;
+        current = spare;
+    }
+    return previous[delta - lo];
+}
+
 template <bool kTranspositions>
 unsigned long edit_distance(const char* s1, const char* s2, unsigned long len1,
                             unsigned long len2) {
@@ -364,6 +423,10 @@ unsigned long edit_distance(const char* s1, const char* s2, unsigned long len1,
     // strings fit in a word the shorter one is the text.
     if (s.n <= kWordBits) return distance_in_word<kTranspositions>({s.text, s.n, s.pattern, s.m});
     if (s.m <= kWordBits) return distance_in_word<kTranspositions>(s);
+    if (words_for(s.m) >= kBandFirstWords) {
+        const unsigned long in_band = distance_in_band<kTranspositions>(s);
+        if (in_band <= kBand) return in_band;
+    }
     return distance_in_blocks<kTranspositions>(s);
 }
 

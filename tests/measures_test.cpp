@@ -126,6 +126,32 @@ TEST(Distance, KnownValues) {
     }
 }
 
+// Long values that differ in a few places: every '#' (a byte the other value
+// lacks) costs exactly one edit, so the distance is known without a table of
+// 10 000 x 10 000 cells.
+TEST(Distance, LongValuesWithFewEdits) {
+    Pairs pairs(7);
+    const std::string base = pairs.random("abcdefghijklmnopqrstuvwxyz", 10000);
+    for (std::size_t edits : {1, 2, 31, 63, 64, 65, 100, 300}) {
+        for (bool insert : {false, true}) {
+            std::string edited = base;
+            for (std::size_t e = 0; e < edits; ++e) {
+                const std::size_t at = 1 + pairs.below(edited.size() - 2);
+                if (insert) {
+                    edited.insert(at, 1, '#');
+                } else if (edited[at] != '#') {
+                    edited[at] = '#';
+                } else {
+                    --e;
+                }
+            }
+            SCOPED_TRACE(std::to_string(edits) + (insert ? " insertions" : " substitutions"));
+            EXPECT_EQ(lev(base, edited), edits);
+            EXPECT_EQ(osa(edited, base), edits);
+        }
+    }
+}
+
 TEST(Helpers, MinAndMax) {
     EXPECT_EQ(minval(3, -2), -2);
     EXPECT_EQ(minval(-2, 3), -2);

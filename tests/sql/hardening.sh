@@ -31,6 +31,9 @@ expect "3 bytes against 16 MB" $'0.5555555952919854\t0.6444444775581358' \
 expect "16 MB on both sides, one edit" $'1\t1\t1\t1' \
   "SELECT editdistance($big, INSERT($big, 8000000, 1, 'x')), editdistance_dl($big, INSERT($big, 9, 2, 'ba')),
           jaro($big, $big), jarowinkler($big, $big) = 1"
+expect "16 MB on both sides, two edits 16 million bytes apart" $'2\t2' \
+  "SELECT editdistance($big, INSERT(INSERT($big, 100, 1, 'x'), 16000000, 1, 'y')),
+          editdistance_dl(INSERT(INSERT($big, 100, 1, 'x'), 16000000, 1, 'y'), $big)"
 expect "16 MB of bytes on both sides" "1" \
   "SELECT jaro(RANDOM_BYTES(1024), REPEAT(RANDOM_BYTES(1024), 16384)) BETWEEN 0 AND 1"
 
