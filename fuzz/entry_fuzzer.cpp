@@ -5,7 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "algorithms.h"
@@ -19,55 +20,46 @@ void check(bool ok) {
 
 using Init = my_bool (*)(UDF_INIT*, UDF_ARGS*, char*);
 
-struct Arguments {
-    std::vector<std::string> storage;
-    std::vector<char*> values;
-    std::vector<unsigned long> lengths;
-    std::vector<Item_result> types;
-    UDF_ARGS args{};
-};
-
 // Input: count byte, NULL-mask byte, then per argument a length byte and
 // that many bytes (what is left goes to the last argument).
-void parse(const std::uint8_t* data, std::size_t size, Arguments& out) {
+std::vector<std::optional<std::string_view>> parse(const std::uint8_t* data, std::size_t size) {
     const unsigned count = data[0] % 5;
     const unsigned nulls = data[1];
+    std::vector<std::optional<std::string_view>> values;
     std::size_t at = 2;
-    out.storage.resize(count);
     for (unsigned i = 0; i < count; ++i) {
         std::size_t len = at < size ? data[at++] : 0;
         if (i + 1 == count || at + len > size) len = size - at;
-        out.storage[i].assign(reinterpret_cast<const char*>(data) + at, len);
+        const std::string_view bytes(reinterpret_cast<const char*>(data) + at, len);
         at += len;
+        values.push_back(nulls >> i & 1 ? std::nullopt : std::optional<std::string_view>(bytes));
     }
-    for (unsigned i = 0; i < count; ++i) {
-        out.values.push_back(nulls >> i & 1 ? nullptr : out.storage[i].data());
-        out.lengths.push_back(out.storage[i].size());
-        out.types.push_back(INT_RESULT);
-    }
-    out.args = UDF_ARGS{count, out.types.data(), out.values.data(), out.lengths.data(), nullptr};
+    return values;
 }
 
 template <typename Row, typename Measure>
-void check_pair(Init init, Row row, Measure measure, const char* message_text, Arguments& a) {
+void check_pair(Init init, Row row, Measure measure, const char* message_text,
+                const std::vector<std::optional<std::string_view>>& values) {
+    SqlCall call(values);
     UDF_INIT initid{};
     char message[512];
     std::memset(message, 'x', sizeof message);
-    const my_bool rejected = init(&initid, &a.args, message);
-    const bool two = a.args.arg_count == 2;
+    const my_bool rejected = init(&initid, &call.args, message);
+    const bool two = values.size() == 2;
     check(rejected == (two ? 0 : 1));
     if (!two) check(std::strcmp(message, message_text) == 0);
-    for (Item_result t : a.types) check(t == (two ? STRING_RESULT : INT_RESULT));
+    for (Item_result t : call.types) check(t == (two ? STRING_RESULT : INT_RESULT));
 
     // Servers call the row function only after an accepting init; it must be
     // safe even so.
     char is_null = 0, error = 0;
-    const auto value = row(&initid, &a.args, &is_null, &error);
+    const auto value = row(&initid, &call.args, &is_null, &error);
     check(error == 0);
-    const bool null_row = !two || a.values[0] == nullptr || a.values[1] == nullptr;
+    const bool null_row = !two || !values[0] || !values[1];
     check(is_null == (null_row ? 1 : 0));
     if (!null_row) {
-        check(value == measure(a.values[0], a.values[1], a.lengths[0], a.lengths[1]));
+        check(value == measure(call.args.args[0], call.args.args[1], call.args.lengths[0],
+                               call.args.lengths[1]));
     }
 }
 
@@ -75,23 +67,22 @@ void check_pair(Init init, Row row, Measure measure, const char* message_text, A
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    Arguments a;
-    parse(data, size, a);
+    const auto values = parse(data, size);
     const char* similarity = "jarowinkler must have exactly two arguments";
     const char* distance = "editdistance must have exactly two arguments";
-    check_pair(jaro_init, jaro, jaro_distance, similarity, a);
-    check_pair(jarowinkler_init, jarowinkler, jarowinkler_distance, similarity, a);
+    check_pair(jaro_init, jaro, jaro_distance, similarity, values);
+    check_pair(jarowinkler_init, jarowinkler, jarowinkler_distance, similarity, values);
     check_pair(
         editdistance_init, editdistance,
         [](char* x, char* y, unsigned long lx, unsigned long ly) {
             return static_cast<long long>(levenshteinDistance(x, y, lx, ly));
         },
-        distance, a);
+        distance, values);
     check_pair(
         editdistance_dl_init, editdistance_dl,
         [](char* x, char* y, unsigned long lx, unsigned long ly) {
             return static_cast<long long>(damerauLevenshteinDistance(x, y, lx, ly));
         },
-        distance, a);
+        distance, values);
     return 0;
 }

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "udf_entry.h"
@@ -12,31 +14,6 @@
 namespace {
 
 using Init = my_bool (*)(UDF_INIT*, UDF_ARGS*, char*);
-
-// The arguments of one SQL call; a missing value stands for SQL NULL.
-struct Call {
-    explicit Call(std::vector<const char*> values) {
-        for (const char* v : values) {
-            types.push_back(INT_RESULT);
-            if (v == nullptr) {
-                pointers.push_back(nullptr);
-                lengths.push_back(0);
-            } else {
-                pointers.push_back(const_cast<char*>(v));
-                lengths.push_back(std::strlen(v));
-            }
-        }
-        args.arg_count = static_cast<unsigned int>(values.size());
-        args.arg_type = types.data();
-        args.args = pointers.data();
-        args.lengths = lengths.data();
-        args.maybe_null = nullptr;
-    }
-    std::vector<Item_result> types;
-    std::vector<char*> pointers;
-    std::vector<unsigned long> lengths;
-    UDF_ARGS args{};
-};
 
 struct InitCase {
     const char* name;
@@ -57,7 +34,7 @@ TEST(Init, RejectsAnyCountButTwoWithItsMessage) {
     for (const auto& f : kInits) {
         for (std::size_t count : {0, 1, 3, 4}) {
             SCOPED_TRACE(std::string(f.name) + " with " + std::to_string(count));
-            Call call(std::vector<const char*>(count, "x"));
+            SqlCall call(std::vector<std::optional<std::string_view>>(count, "x"));
             UDF_INIT initid{};
             std::array<char, 512> message;
             message.fill('\x7f');
@@ -72,7 +49,7 @@ TEST(Init, RejectsAnyCountButTwoWithItsMessage) {
 TEST(Init, AcceptsTwoAndAsksForStrings) {
     for (const auto& f : kInits) {
         SCOPED_TRACE(f.name);
-        Call call({"12", "21"});
+        SqlCall call({"12", "21"});
         UDF_INIT initid{};
         char message[512] = "";
         EXPECT_EQ(f.init(&initid, &call.args, message), 0);
@@ -84,14 +61,14 @@ TEST(Init, AcceptsTwoAndAsksForStrings) {
     }
 }
 
-double real_row(double (*row)(UDF_INIT*, UDF_ARGS*, char*, char*), Call& call, char& is_null,
+double real_row(double (*row)(UDF_INIT*, UDF_ARGS*, char*, char*), SqlCall& call, char& is_null,
                 char& error) {
     UDF_INIT initid{};
     return row(&initid, &call.args, &is_null, &error);
 }
 
-long long int_row(long long (*row)(UDF_INIT*, UDF_ARGS*, char*, char*), Call& call, char& is_null,
-                  char& error) {
+long long int_row(long long (*row)(UDF_INIT*, UDF_ARGS*, char*, char*), SqlCall& call,
+                  char& is_null, char& error) {
     UDF_INIT initid{};
     return row(&initid, &call.args, &is_null, &error);
 }
@@ -113,7 +90,7 @@ TEST(Row, ValuesNullsAndEmptyStrings) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.a) + " / " + c.b);
-        Call call({c.a, c.b});
+        SqlCall call({c.a, c.b});
         char is_null = 0, error = 0;
         EXPECT_EQ(real_row(jaro, call, is_null, error), c.jaro);
         EXPECT_EQ(real_row(jarowinkler, call, is_null, error), c.jarowinkler);
@@ -125,10 +102,10 @@ TEST(Row, ValuesNullsAndEmptyStrings) {
 }
 
 TEST(Row, NullInEitherPositionGivesNull) {
-    const std::vector<std::vector<const char*>> calls = {
-        {nullptr, "x"}, {"x", nullptr}, {nullptr, nullptr}};
+    const std::vector<std::vector<std::optional<std::string_view>>> calls = {
+        {std::nullopt, "x"}, {"x", std::nullopt}, {std::nullopt, std::nullopt}};
     for (const auto& values : calls) {
-        Call call(values);
+        SqlCall call(values);
         for (auto row : {jaro, jarowinkler}) {
             char is_null = 0, error = 0;
             EXPECT_EQ(real_row(row, call, is_null, error), 0.0);
@@ -145,13 +122,7 @@ TEST(Row, NullInEitherPositionGivesNull) {
 }
 
 TEST(Row, BytesAfterNulAreCompared) {
-    Call call({"a", "a"});
-    static char a_nul_b[] = {'a', '\0', 'b'};
-    static char a_nul_c[] = {'a', '\0', 'c'};
-    call.pointers = {a_nul_b, a_nul_c};
-    call.lengths = {3, 3};
-    call.args.args = call.pointers.data();
-    call.args.lengths = call.lengths.data();
+    SqlCall call({std::string_view("a\0b", 3), std::string_view("a\0c", 3)});
     char is_null = 0, error = 0;
     EXPECT_EQ(int_row(editdistance, call, is_null, error), 1);
     EXPECT_EQ(real_row(jaro, call, is_null, error), 0.7777777777777777);

@@ -34,7 +34,7 @@ Answers answers_for(std::string& a, std::string& b) {
 
 // Returns the number of answers that differ from the expected ones.
 int check_entry_functions(const std::string& a, const std::string& b, const Answers& expected) {
-    TwoArgs call(a.data(), a.size(), b.data(), b.size());
+    SqlCall call({a, b});
     UDF_INIT initid{};
     char message[512];
     char is_null = 0, error = 0;

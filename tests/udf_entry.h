@@ -3,6 +3,10 @@
 
 #include <mysql.h>
 
+#include <optional>
+#include <string_view>
+#include <vector>
+
 extern "C" {
 my_bool jaro_init(UDF_INIT*, UDF_ARGS*, char*);
 double jaro(UDF_INIT*, UDF_ARGS*, char*, char*);
@@ -14,19 +18,27 @@ my_bool editdistance_dl_init(UDF_INIT*, UDF_ARGS*, char*);
 long long editdistance_dl(UDF_INIT*, UDF_ARGS*, char*, char*);
 }
 
-// Two values as the server hands them to a row function; a null pointer
-// stands for SQL NULL.
-struct TwoArgs {
-    TwoArgs(const char* a, unsigned long len_a, const char* b, unsigned long len_b)
-        : values{const_cast<char*>(a), const_cast<char*>(b)},
-          lengths{len_a, len_b},
-          types{STRING_RESULT, STRING_RESULT},
-          args{2, types, values, lengths, nullptr} {}
-    TwoArgs(const TwoArgs&) = delete;
-    TwoArgs& operator=(const TwoArgs&) = delete;
+// The arguments of one SQL call as the server hands them over, pointing at
+// the caller's bytes; an empty optional stands for SQL NULL. The types start
+// as INT_RESULT, so a test can see init ask for strings.
+class SqlCall {
+  public:
+    explicit SqlCall(const std::vector<std::optional<std::string_view>>& values) {
+        for (const auto& v : values) {
+            pointers_.push_back(v ? const_cast<char*>(v->data()) : nullptr);
+            lengths_.push_back(v ? v->size() : 0);
+            types.push_back(INT_RESULT);
+        }
+        args = UDF_ARGS{static_cast<unsigned int>(values.size()), types.data(), pointers_.data(),
+                        lengths_.data(), nullptr};
+    }
+    SqlCall(const SqlCall&) = delete;
+    SqlCall& operator=(const SqlCall&) = delete;
 
-    char* values[2];
-    unsigned long lengths[2];
-    Item_result types[2];
+    std::vector<Item_result> types;
     UDF_ARGS args;
+
+  private:
+    std::vector<char*> pointers_;
+    std::vector<unsigned long> lengths_;
 };
