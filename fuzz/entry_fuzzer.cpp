@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "algorithms.h"
-#include "udf_entry.h"
+#include "sql_call.h"
+#include "udf.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ void check(bool ok) {
     if (!ok) __builtin_trap();
 }
 
-using Init = my_bool (*)(UDF_INIT*, UDF_ARGS*, char*);
+using Init = init_result (*)(UDF_INIT*, UDF_ARGS*, char*);
 
 // Input: count byte, NULL-mask byte, then per argument a length byte and
 // that many bytes (what is left goes to the last argument).
@@ -44,7 +45,7 @@ void check_pair(Init init, Row row, Measure measure, const char* message_text,
     UDF_INIT initid{};
     char message[512];
     std::memset(message, 'x', sizeof message);
-    const my_bool rejected = init(&initid, &call.args, message);
+    const init_result rejected = init(&initid, &call.args, message);
     const bool two = values.size() == 2;
     check(rejected == (two ? 0 : 1));
     if (!two) check(std::strcmp(message, message_text) == 0);

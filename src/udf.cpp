@@ -1,19 +1,10 @@
-// The SQL entry layer: for each function an init, called once per statement,
-// and a row function, called once per row. Nothing is stored between calls.
-#include <mysql.h>
+// The SQL entry layer: a thin frame that checks the arguments, applies the
+// NULL rule and hands the two values to a measure. Nothing is stored between
+// calls.
+#include "udf.h"
 
 #include <cmath>
 #include <cstring>
-
-#include "algorithms.h"
-
-// MySQL 8 dropped my_bool and declares the init result as bool; both are one
-// byte, so one binary serves either server.
-#if defined(LIBMARIADB) || defined(MARIADB_BASE_VERSION) || MYSQL_VERSION_ID < 80000
-using init_result = my_bool;
-#else
-using init_result = bool;
-#endif
 
 namespace {
 

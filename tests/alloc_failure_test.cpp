@@ -11,7 +11,8 @@
 #include <string>
 
 #include "algorithms.h"
-#include "udf_entry.h"
+#include "sql_call.h"
+#include "udf.h"
 
 namespace {
 // Armed only around the call under test, so the test framework's own

@@ -9,11 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "udf_entry.h"
+#include "sql_call.h"
+#include "udf.h"
 
 namespace {
 
-using Init = my_bool (*)(UDF_INIT*, UDF_ARGS*, char*);
+using Init = init_result (*)(UDF_INIT*, UDF_ARGS*, char*);
 
 struct InitCase {
     const char* name;

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "algorithms.h"
-#include "udf_entry.h"
+#include "sql_call.h"
+#include "udf.h"
 
 namespace {
 

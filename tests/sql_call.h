@@ -1,4 +1,4 @@
-// The entry functions as the server sees them, for the test programs.
+// The arguments of SQL calls, built as a server builds them.
 #pragma once
 
 #include <mysql.h>
@@ -6,17 +6,6 @@
 #include <optional>
 #include <string_view>
 #include <vector>
-
-extern "C" {
-my_bool jaro_init(UDF_INIT*, UDF_ARGS*, char*);
-double jaro(UDF_INIT*, UDF_ARGS*, char*, char*);
-my_bool jarowinkler_init(UDF_INIT*, UDF_ARGS*, char*);
-double jarowinkler(UDF_INIT*, UDF_ARGS*, char*, char*);
-my_bool editdistance_init(UDF_INIT*, UDF_ARGS*, char*);
-long long editdistance(UDF_INIT*, UDF_ARGS*, char*, char*);
-my_bool editdistance_dl_init(UDF_INIT*, UDF_ARGS*, char*);
-long long editdistance_dl(UDF_INIT*, UDF_ARGS*, char*, char*);
-}
 
 // The arguments of one SQL call as the server hands them over, pointing at
 // the caller's bytes; an empty optional stands for SQL NULL. The types start

@@ -1,0 +1,196 @@
+// Jaro and Jaro-Winkler similarities.
+//
+// Position i of the scanning string looks at positions i - range to
+// i + range - 1 of the searched string, clipped to it, and takes the lowest
+// unused one holding an equal byte. Both directions are matched; they must
+// find the same number of common bytes.
+#include <algorithm>
+
+#include "algorithms.h"
+#include "scratch.h"
+#include "symbol_tables.h"
+
+using namespace likeness;
+
+namespace {
+
+constexpr int kPrefixCap = 6;
+// The prefix scale is the single-precision 0.1 widened to double
+// (0.10000000149011612), not the double 0.1.
+constexpr double kPrefixScale = static_cast<double>(0.1f);
+
+// The window bounds, written so that no sum can wrap, whatever range the
+// caller gives.
+unsigned long window_start(unsigned long i, unsigned long range) {
+    return i > range ? i - range : 0;
+}
+unsigned long window_end(unsigned long i, unsigned long range, unsigned long searched_len) {
+    return range >= searched_len || i >= searched_len - range ? searched_len : i + range;
+}
+
+// How many leading bytes of a string can take part in the matching against
+// another of length other: no window reaches past other + range.
+unsigned long within_reach(unsigned long len, unsigned long other, unsigned long range) {
+    return len > other && len - other > range ? other + range : len;
+}
+
+// The floating-point steps in exactly this order; the last bit depends on it.
+double jaro_score(unsigned long m, unsigned long t, unsigned long len1, unsigned long len2) {
+    const double dm = static_cast<double>(m);
+    const double a = dm / static_cast<double>(len1);
+    const double b = dm / static_cast<double>(len2);
+    const double s = a + b;
+    const double d = static_cast<double>(m - t) / dm;
+    return (s + d) / 3.0;
+}
+
+// Jaro from the common bytes each side found, in order: 0 unless both found
+// the same non-zero number; t is half the positions at which they differ,
+// rounded down.
+double score_common(const unsigned char* common1, unsigned long m1, const unsigned char* common2,
+                    unsigned long m2, unsigned long len1, unsigned long len2) {
+    if (m1 == 0 || m1 != m2) return 0.0;
+    unsigned long differing = 0;
+    for (unsigned long p = 0; p < m1; ++p) differing += common1[p] != common2[p];
+    return jaro_score(m1, differing / 2, len1, len2);
+}
+
+// Up to 64 bytes a side, with bit masks and no heap. pos1[c] and pos2[c]
+// hold the positions of byte c in each string that the other side has not
+// yet taken; position i of one string takes the lowest set bit of its byte's
+// mask in the other within the window, and clears it. Keeping the unused
+// positions per byte value leaves no chain of dependencies from one byte to
+// the next but through equal bytes, and the two directions share the window
+// and run side by side. Cost: O(n1 + n2) word operations.
+double jaro_in_words(const unsigned char* a, const unsigned char* b, unsigned long n1,
+                     unsigned long n2, unsigned long range, unsigned long len1,
+                     unsigned long len2) {
+    Word pos1[256], pos2[256];
+    build_position_masks(pos1, a, n1, b, n2);
+    build_position_masks(pos2, b, n2, a, n1);
+    unsigned char common1[kWordBits], common2[kWordBits];
+    unsigned long m1 = 0, m2 = 0;
+    // Takes the lowest unused position of `byte` inside the window, if any.
+    const auto take = [](Word& unused, Word window, unsigned char byte, unsigned char* common,
+                         unsigned long& m) {
+        const Word candidates = unused & window;
+        unused ^= candidates & (~candidates + 1);
+        common[m] = byte;
+        m += candidates != 0;
+    };
+    Word window_end = (Word{1} << range) - 1;  // positions below i + range
+    Word window_start = ~Word{0};              // positions from i - range on
+    for (unsigned long i = 0; i < (n1 > n2 ? n1 : n2); ++i) {
+        const Word window = window_end & window_start;
+        if (i < n1) take(pos2[a[i]], window, a[i], common1, m1);
+        if (i < n2) take(pos1[b[i]], window, b[i], common2, m2);
+        window_end = (window_end << 1) | 1;
+        window_start <<= static_cast<unsigned>(i >= range);
+    }
+    return score_common(common1, m1, common2, m2, len1, len2);
+}
+
+// Longer strings: each position of the searched string is chained to the
+// next position holding the same byte. The windows only move forward, so the
+// positions a byte value has used, or passed as out of reach, always form the
+// head of its chain: one cursor per byte value finds the lowest unused
+// position in amortised constant time. on_match(i) is called for each
+// scanning position that finds a partner. Cost: O(scan_len + searched_len)
+// time, one Index per searched byte of memory (next_same).
+template <typename Index, typename OnMatch>
+void match_by_chains(const unsigned char* scan, unsigned long scan_len,
+                     const unsigned char* searched, unsigned long searched_len, unsigned long range,
+                     Index* next_same, OnMatch on_match) {
+    constexpr Index kNone = ~Index{0};
+    Index cursor[256];
+    clear_touched(cursor, scan, scan_len, searched, searched_len, kNone);
+    for (unsigned long k = searched_len; k-- > 0;) {
+        next_same[k] = cursor[searched[k]];
+        cursor[searched[k]] = static_cast<Index>(k);
+    }
+    for (unsigned long i = 0; i < scan_len; ++i) {
+        Index& p = cursor[scan[i]];
+        const unsigned long lo = window_start(i, range);
+        while (p != kNone && p < lo) p = next_same[p];
+        if (p != kNone && p < window_end(i, range, searched_len)) {
+            on_match(i);
+            p = next_same[p];
+        }
+    }
+}
+
+// Positions fit in 32 bits for all but strings of 4 GiB and more.
+bool fits_32_bits(unsigned long len) { return len < 0xffffffffUL; }
+
+template <typename Index>
+double jaro_by_chains(const unsigned char* a, const unsigned char* b, unsigned long n1,
+                      unsigned long n2, unsigned long range, unsigned long len1,
+                      unsigned long len2) {
+    // The common bytes of both sides, then the chains of the searched string.
+    const unsigned long common_words = words_for((n1 + n2) * 8);
+    const unsigned long chain_words = words_for(std::max(n1, n2) * sizeof(Index) * 8);
+    Word stack[kStackScratchWords];
+    Word* scratch = take_scratch(stack, common_words + chain_words);
+    if (scratch == nullptr) return __builtin_nan("");
+    unsigned char* common1 = reinterpret_cast<unsigned char*>(scratch);
+    unsigned char* common2 = common1 + n1;
+    Index* next_same = reinterpret_cast<Index*>(scratch + common_words);
+    unsigned long m1 = 0, m2 = 0;
+    match_by_chains(a, n1, b, n2, range, next_same, [&](unsigned long i) { common1[m1++] = a[i]; });
+    match_by_chains(b, n2, a, n1, range, next_same, [&](unsigned long k) { common2[m2++] = b[k]; });
+    const double result = score_common(common1, m1, common2, m2, len1, len2);
+    release_scratch(stack, scratch);
+    return result;
+}
+
+}  // namespace
+
+char* get_common_characters(char* s1, char* s2, unsigned long len1, unsigned long len2,
+                            unsigned long range) {
+    // Zero-filled, so every byte after the matched ones is NUL.
+    char* common = new (std::nothrow) char[len1 + 1]();
+    unsigned long* next_same = new (std::nothrow) unsigned long[len2];
+    if (common == nullptr || next_same == nullptr) {
+        delete[] common;
+        delete[] next_same;
+        return nullptr;
+    }
+    unsigned long count = 0;
+    match_by_chains(bytes(s1), len1, bytes(s2), len2, range, next_same,
+                    [&](unsigned long i) { common[count++] = s1[i]; });
+    delete[] next_same;
+    return common;
+}
+
+double jaro_distance(char* s1, char* s2, unsigned long len1, unsigned long len2) {
+    if (len1 == 0 || len2 == 0) return 0.0;
+    const unsigned long range = minimum(len1, len2) / 2 + 1;
+    // No window reaches past the shorter length + range, so bytes beyond that
+    // can neither match nor be matched; the score still uses the full lengths.
+    const unsigned long n1 = within_reach(len1, len2, range);
+    const unsigned long n2 = within_reach(len2, len1, range);
+    const unsigned char* a = bytes(s1);
+    const unsigned char* b = bytes(s2);
+    const unsigned long longer = std::max(n1, n2);
+    if (longer <= kWordBits) return jaro_in_words(a, b, n1, n2, range, len1, len2);
+    if (fits_32_bits(longer)) {
+        return jaro_by_chains<std::uint32_t>(a, b, n1, n2, range, len1, len2);
+    }
+    return jaro_by_chains<unsigned long>(a, b, n1, n2, range, len1, len2);
+}
+
+int get_prefix_length(char* s1, char* s2, unsigned long len1, unsigned long len2) {
+    const unsigned long n = minimum(kPrefixCap, minimum(len1, len2));
+    for (unsigned long i = 0; i < n; ++i) {
+        if (s1[i] != s2[i]) return static_cast<int>(i);
+    }
+    return static_cast<int>(n);
+}
+
+double jarowinkler_distance(char* s1, char* s2, unsigned long len1, unsigned long len2) {
+    const double j = jaro_distance(s1, s2, len1, len2);
+    const int l = get_prefix_length(s1, s2, len1, len2);
+    const double x = l * kPrefixScale;
+    const double y = (1.0 - j) * x;
+    return y + j;
+}

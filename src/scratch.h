@@ -1,0 +1,34 @@
+// Machine words and scratch memory shared by the measures' kernels.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+namespace likeness {
+
+using Word = std::uint64_t;
+constexpr unsigned long kWordBits = 64;
+
+inline unsigned long words_for(unsigned long bits) { return (bits + kWordBits - 1) / kWordBits; }
+
+inline const unsigned char* bytes(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
+
+// Scratch memory of a call: on the stack when it is small, else one array
+// new, which fails as nullptr rather than an exception. Zero-filled; release
+// with release_scratch.
+constexpr unsigned long kStackScratchWords = 512;
+
+inline Word* take_scratch(Word* stack, unsigned long words) {
+    Word* scratch = words <= kStackScratchWords ? stack : new (std::nothrow) Word[words];
+    if (scratch != nullptr) std::fill(scratch, scratch + words, Word{0});
+    return scratch;
+}
+
+inline void release_scratch(Word* stack, Word* scratch) {
+    if (scratch != stack) delete[] scratch;
+}
+
+}  // namespace likeness
