@@ -1,39 +1,110 @@
-# Starts and stops throwaway MariaDB servers for the demo, the tests and the
-# benchmarks. Source it. A server lives in a directory of its own (data,
-# socket, pid, error log) and never touches the system's service.
+# Throwaway MariaDB servers for the demo, the tests and the benchmarks.
+# Source it. Each server lives in a directory of its own (data, socket, pid,
+# logs), runs as the invoking user, and never touches the system's service.
+# Every directory and server made through these functions is stopped and
+# removed when the script exits, and when it is interrupted (INT) or
+# terminated (TERM). Directories are made under $LIKENESS_TMP when it is set
+# (the test command sets it, and removes it at its end), else under /tmp.
 #
-#   server_start DIR PLUGIN_DIR [mariadbd option...]   later options win
-#   server_client DIR [mariadb option...]              a client on its socket
-#   server_stop DIR                                    stops it by its pid
+#   private_dir VAR NAME                       makes a directory, its path in VAR
+#   server_start DIR PLUGIN_DIR [option...]    a server on DIR/sock; later options win
+#   server_start_tcp DIR PLUGIN_DIR [option...]   also on 127.0.0.1, port in DIR/port
+#   server_client DIR [mariadb option...]      a client on its socket, as this user
+#   server_stop DIR                            stops it
+#   free_port                                  prints a loopback port nobody listens on
+
+likeness_dirs=()
+likeness_servers=()
+# Debian keeps the server in /usr/sbin, outside an ordinary account's PATH.
+likeness_mariadbd=$(command -v mariadbd || echo /usr/sbin/mariadbd)
+
+likeness_cleanup() {
+  local i
+  for ((i = ${#likeness_servers[@]} - 1; i >= 0; i--)); do server_stop "${likeness_servers[i]}"; done
+  for i in "${likeness_dirs[@]}"; do rm -rf "$i"; done
+}
+trap likeness_cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+private_dir() {
+  local made
+  made=$(mktemp -d "${LIKENESS_TMP:-/tmp}/likeness-$2.XXXXXX")
+  likeness_dirs+=("$made")
+  printf -v "$1" '%s' "$made"
+}
 
 server_client() {
   local dir=$1
   shift
-  mariadb --no-defaults --user=root --socket="$dir/sock" "$@"
+  mariadb --no-defaults --user="$(id -un)" --socket="$dir/sock" "$@"
+}
+
+# The data directory, with an account for the invoking user that logs in
+# through the socket (unix_socket authentication), as root does for root.
+server_install() {
+  local dir=$1
+  [ -d "$dir/data" ] && return 0
+  mkdir -p "$dir/data"
+  mariadb-install-db --no-defaults --user="$(id -un)" --datadir="$dir/data" \
+    --auth-root-authentication-method=socket >"$dir/install.log" 2>&1 ||
+    { cat "$dir/install.log" >&2; return 1; }
+}
+
+# Starts the server and waits until it answers; 1 if it stopped instead.
+server_launch() {
+  local dir=$1 plugin_dir=$2 pid i
+  shift 2
+  server_install "$dir" || return 1
+  likeness_servers+=("$dir")
+  "$likeness_mariadbd" --no-defaults --user="$(id -un)" --datadir="$dir/data" --socket="$dir/sock" \
+    --pid-file="$dir/mariadbd.pid" --log-error="$dir/error.log" --skip-networking \
+    --plugin-dir="$plugin_dir" --innodb-buffer-pool-size=256M "$@" >/dev/null 2>&1 &
+  pid=$!
+  echo "$pid" >"$dir/pid"
+  for i in $(seq 1 600); do
+    if server_client "$dir" -e 'SELECT 1' >/dev/null 2>&1; then return 0; fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  server_stop "$dir"
+  return 1
+}
+
+server_failed() {
+  echo "the private server in $1 did not start:" >&2
+  tail -n 20 "$1/error.log" >&2
+  return 1
 }
 
 server_start() {
-  local dir=$1 plugin_dir=$2
-  shift 2
-  mkdir -p "$dir/data"
-  if ! mariadb-install-db --no-defaults --user=root --datadir="$dir/data" \
-      --auth-root-authentication-method=socket >"$dir/install.log" 2>&1; then
-    cat "$dir/install.log" >&2
-    return 1
-  fi
-  mariadbd --no-defaults --user=root --datadir="$dir/data" --socket="$dir/sock" \
-    --pid-file="$dir/mariadbd.pid" --log-error="$dir/error.log" --skip-networking \
-    --plugin-dir="$plugin_dir" --innodb-buffer-pool-size=256M "$@" >/dev/null 2>&1 &
-  echo $! >"$dir/pid"
-  local i
-  for i in $(seq 1 300); do
-    if server_client "$dir" -e 'SELECT 1' >/dev/null 2>&1; then return 0; fi
-    if ! kill -0 "$(cat "$dir/pid")" 2>/dev/null; then break; fi
-    sleep 0.1
+  server_launch "$@" || server_failed "$1"
+}
+
+free_port() {
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
   done
-  echo "the private server in $dir did not start:" >&2
-  tail -n 20 "$dir/error.log" >&2
-  return 1
+}
+
+# A port found free can be taken by another program before the server binds
+# it: then the server is started again on another.
+server_start_tcp() {
+  local dir=$1 plugin_dir=$2 port attempt
+  shift 2
+  for attempt in 1 2 3 4 5; do
+    port=$(free_port)
+    if server_launch "$dir" "$plugin_dir" --skip-networking=0 --bind-address=127.0.0.1 \
+        --port="$port" "$@"; then
+      echo "$port" >"$dir/port"
+      return 0
+    fi
+    grep -q -i 'address already in use' "$dir/error.log" 2>/dev/null || break
+    mv "$dir/error.log" "$dir/error.log.$attempt"
+  done
+  server_failed "$dir"
 }
 
 server_stop() {

@@ -8,8 +8,8 @@ plugin_dir=$1 rounds=${2:-20}
 clients=32
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/private-server.sh"
-dir=$(mktemp -d /tmp/likeness-load.XXXXXX)
-trap 'server_stop "$dir"; rm -rf "$dir"' EXIT
+source "$here/steady-memory.sh"
+private_dir dir load
 
 server_start "$dir" "$plugin_dir" --max-connections=100
 server_client "$dir" <"$here/../../sql/install.sql"
@@ -48,10 +48,6 @@ done
 uptime_after=$(status)
 [ "$(cat "$dir/pid")" = "$pid" ] && kill -0 "$pid"
 if [ "$uptime_after" -lt "$uptime_before" ]; then echo "the server restarted" >&2; exit 1; fi
-echo "resident memory per round (KiB): ${rss[*]}"
-# Round 1 warms the server up; after it, memory may wobble but not grow.
-if [ "${rss[$rounds]}" -gt $(( rss[2] * 105 / 100 )) ]; then
-  echo "resident memory grew from ${rss[2]} to ${rss[$rounds]} KiB" >&2
-  exit 1
-fi
+# Round 1 warms the server up.
+steady_memory "$clients connections" "${rss[@]:2}"
 echo "$rounds rounds x $clients connections x $(wc -l <"$dir/expected.txt") result lines: all answers equal; pid $pid and uptime ($uptime_before -> $uptime_after s) kept"

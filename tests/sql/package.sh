@@ -1,24 +1,38 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it with dpkg, and registers the
-# functions in a private server from the installed files alone.
+# Builds the Debian package and checks it without installing it: lintian
+# (errors fail, warnings are shown), its control data and files, and a
+# private server whose plugin directory is the package's own, the functions
+# registered from the package's install.sql. The system is left untouched.
 #   package.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/private-server.sh"
-dir=$(mktemp -d /tmp/likeness-deb.XXXXXX)
-trap 'server_stop "$dir"; dpkg -r likeness >/dev/null 2>&1 || true; rm -rf "$dir"' EXIT
+private_dir dir deb
 
 (cd "$dir" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
 deb=$(ls "$dir"/likeness_*.deb)
-dpkg-deb --contents "$deb" | awk '{ print $NF }' | grep -E 'likeness.so$|\.sql$'
-dpkg -i "$deb" >/dev/null
+dpkg-deb --info "$deb" | grep -E '^ (Package|Version|Maintainer|Depends):'
+lint=0
+lintian --fail-on error "$deb" >"$dir/lintian.txt" 2>&1 || lint=$?
+# lintian's note that it runs as root is not about the package.
+grep -v 'running with root privileges' "$dir/lintian.txt" || true
+[ "$lint" = 0 ] || { echo "lintian reports errors" >&2; exit 1; }
 
-server_start "$dir" /usr/lib/mysql/plugin
-server_client "$dir" </usr/share/likeness/install.sql
-answer=$(server_client "$dir" --batch --skip-column-names \
+root=$dir/root
+dpkg-deb -x "$deb" "$root"
+for file in usr/lib/mysql/plugin/likeness.so usr/share/likeness/install.sql \
+    usr/share/likeness/uninstall.sql usr/share/doc/likeness/copyright \
+    usr/share/doc/likeness/changelog.gz; do
+  [ -f "$root/$file" ] || { echo "the package lacks /$file" >&2; exit 1; }
+done
+grep -q '^MIT License' "$root/usr/share/doc/likeness/copyright"
+
+server_start "$dir/server" "$root/usr/lib/mysql/plugin"
+server_client "$dir/server" <"$root/usr/share/likeness/install.sql"
+answer=$(server_client "$dir/server" --batch --skip-column-names \
   -e "SELECT jarowinkler('MARTHA', 'MARHTA'), editdistance_dl('abcd', 'abdc')")
 [ "$answer" = $'0.9611111113594638\t1' ] || { echo "unexpected answer: $answer" >&2; exit 1; }
-server_client "$dir" </usr/share/likeness/uninstall.sql
-[ "$(server_client "$dir" --batch --skip-column-names -e 'SELECT COUNT(*) FROM mysql.func')" = 0 ]
-echo "installed from $(basename "$deb"), registered, answered, unregistered"
+server_client "$dir/server" <"$root/usr/share/likeness/uninstall.sql"
+[ "$(server_client "$dir/server" --batch --skip-column-names -e 'SELECT COUNT(*) FROM mysql.func')" = 0 ]
+echo "$(basename "$deb"): lintian clean of errors; extracted, registered, answered, unregistered"

@@ -8,25 +8,15 @@ set -euo pipefail
 plugin_dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/private-server.sh"
-dir=$(mktemp -d /tmp/likeness-repl.XXXXXX)
+private_dir dir repl
 primary=$dir/primary ready=$dir/replica missing=$dir/replica-without-library
-trap 'for s in "$missing" "$ready" "$primary"; do server_stop "$s"; done; rm -rf "$dir"' EXIT
-
-free_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 40000))
-    (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
-}
-port=$(free_port)
 sql() { local s=$1; shift; server_client "$s" --database=test -NB "$@"; }
 replica_status() { server_client "$1" -e "SHOW SLAVE STATUS\G" | awk -v f="$2" '$1 == f ":" { $1 = ""; sub(/^ /, ""); print }'; }
 # Waits until the replica has applied everything the primary has written.
 caught_up() { sql "$1" -e "SELECT MASTER_GTID_WAIT('$(sql "$primary" -e 'SELECT @@gtid_binlog_pos')', 30)"; }
 
-server_start "$primary" "$plugin_dir" --server-id=1 --log-bin=primary-bin --binlog-format=ROW \
-  --skip-networking=0 --bind-address=127.0.0.1 --port="$port"
+server_start_tcp "$primary" "$plugin_dir" --server-id=1 --log-bin=primary-bin --binlog-format=ROW
+port=$(cat "$primary/port")
 mkdir -p "$dir/empty-plugin-dir"
 server_start "$ready" "$plugin_dir" --server-id=2
 server_start "$missing" "$dir/empty-plugin-dir" --server-id=3

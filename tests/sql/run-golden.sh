@@ -8,8 +8,7 @@ shift
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/private-server.sh"
 
-dir=$(mktemp -d /tmp/likeness-sql.XXXXXX)
-trap 'server_stop "$dir"; rm -rf "$dir"' EXIT
+private_dir dir sql
 server_start "$dir" "$plugin_dir"
 server_client "$dir" <"$here/../../sql/install.sql"
 
@@ -26,7 +25,7 @@ for sql in "$@"; do
   name=$(basename "$sql" .sql)
   server_client "$dir" -e "DROP DATABASE IF EXISTS t_$name; CREATE DATABASE t_$name"
   # Unbuffered, so errors (stderr) land after the statement that caused them.
-  actual=$(stdbuf -o0 -e0 mariadb --no-defaults --user=root --socket="$dir/sock" \
+  actual=$(stdbuf -o0 -e0 mariadb --no-defaults --user="$(id -un)" --socket="$dir/sock" \
     --database="t_$name" --table --force --verbose --max-allowed-packet=64M \
     <"$sql" 2>&1 | compact)
   if [ "${RECORD:-0}" = 1 ]; then

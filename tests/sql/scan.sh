@@ -5,8 +5,7 @@ set -euo pipefail
 plugin_dir=$1 select_similar=$2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/private-server.sh"
-dir=$(mktemp -d /tmp/likeness-scan.XXXXXX)
-trap 'server_stop "$dir"; rm -rf "$dir"' EXIT
+private_dir dir scan
 
 # Names near MARHTA: it and a few other names with up to three random edits.
 awk 'BEGIN { srand(7); split("MARHTA MARTHA BERTHA DUANE MARIANNE", base, " ");
