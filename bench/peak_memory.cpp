@@ -1,5 +1,7 @@
 // Peak heap memory of one call of each measure on two random values of the
-// given size (default 1 MiB), counted by a replaced global operator new.
+// given size (default 1 MiB) drawn from the given number of distinct bytes
+// (default 26), counted by a replaced global operator new.
+//   peak_memory [SIZE [DISTINCT]]
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
@@ -35,10 +37,11 @@ void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 
 int main(int argc, char** argv) {
     const std::size_t size = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1 << 20;
+    const unsigned distinct = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 26;
     std::mt19937_64 rng(1);
     std::string a(size, 'a'), b(size, 'a');
-    for (auto& c : a) c = static_cast<char>('a' + rng() % 26);
-    for (auto& c : b) c = static_cast<char>('a' + rng() % 26);
+    for (auto& c : a) c = static_cast<char>(rng() % distinct);
+    for (auto& c : b) c = static_cast<char>(rng() % distinct);
     const auto report = [&](const char* name, auto call) {
         g_peak = g_current;
         const std::size_t before = g_current;
@@ -47,10 +50,10 @@ int main(int argc, char** argv) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf(
-            "%-28s %10zu bytes each: peak scratch %10zu bytes (%.2f per input byte), "
-            "%.2f s, value %.17g\n",
-            name, size, g_peak - before, double(g_peak - before) / double(2 * size), seconds,
-            value);
+            "%-28s %10zu bytes each of %3u distinct: peak scratch %10zu bytes (%.2f per "
+            "input byte), %.2f s, value %.17g\n",
+            name, size, distinct, g_peak - before, double(g_peak - before) / double(2 * size),
+            seconds, value);
     };
     report("jaro_distance", [&] { return jaro_distance(a.data(), b.data(), size, size); });
     report("jarowinkler_distance",

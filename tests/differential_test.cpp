@@ -1,7 +1,7 @@
 // The library's kernels against the simple reference, bit for bit, over many
-// thousands of pairs chosen to reach every path: single words and blocks,
-// word boundaries, strings of very different lengths, shared prefixes and
-// suffixes, and the bytes '#' and NUL.
+// thousands of pairs: single words and blocks, word boundaries, strings of
+// very different lengths, shared prefixes and suffixes, the band tried first
+// for long values, and the bytes '#' and NUL.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -105,6 +105,48 @@ TEST(Differential, RepeatedBytesAndSharedEnds) {
             expect_same_as_reference(prefix + suffix, prefix + middle + suffix);
         }
     }
+}
+
+// Patterns of 128 blocks and more first go through the band of 64 diagonals
+// around the main one, which is exact up to 64 edits and hands longer
+// distances on to the blocks: pairs of 8 to 20 KiB with 3 to about 200 edits
+// reach both. The reference takes about a second per 20 KiB pair; the
+// sanitizer builds keep to the shorter pairs.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr std::size_t kLongestBandPair = 9000;
+#else
+constexpr std::size_t kLongestBandPair = 20480;
+#endif
+
+TEST(Differential, LongPairsThroughTheBand) {
+    struct Case {
+        std::size_t len, edits;
+    };
+    const Case cases[] = {{8200, 1},   {8300, 30},  {8500, 50},   {8800, 80},
+                          {9000, 200}, {12000, 40}, {16384, 100}, {20480, 150}};
+    const std::string alphabets[] = {"abcdefghijklmnopqrstuvwxyz", "acgt", kAlphabets[3]};
+    Pairs pairs(6);
+    unsigned long within = 0, beyond = 0;
+    for (std::size_t c = 0; c < std::size(cases); ++c) {
+        if (cases[c].len > kLongestBandPair) continue;
+        const std::string& alphabet = alphabets[c % std::size(alphabets)];
+        const std::string a = pairs.random(alphabet, cases[c].len);
+        std::string b = pairs.with_edits(a, alphabet, cases[c].edits);
+        // Different first and last bytes, so that no common prefix or suffix
+        // shortens the pair below the band's length.
+        b.front() = static_cast<char>(a.front() ^ 1);
+        b.back() = static_cast<char>(a.back() ^ 1);
+        std::string x = a, y = b;
+        SCOPED_TRACE(std::to_string(cases[c].len) + " bytes, " + std::to_string(cases[c].edits) +
+                     " edits");
+        const unsigned long d = levenshteinDistance(x.data(), y.data(), x.size(), y.size());
+        ASSERT_EQ(d, reference::levenshtein(a, b));
+        ASSERT_EQ(damerauLevenshteinDistance(x.data(), y.data(), x.size(), y.size()),
+                  reference::osa(a, b));
+        (d <= 64 ? within : beyond) += 1;
+    }
+    EXPECT_GT(within, 1ul);
+    EXPECT_GT(beyond, 1ul);
 }
 
 }  // namespace

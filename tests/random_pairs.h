@@ -30,10 +30,15 @@ class Pairs {
         return s;
     }
 
-    // A copy of s with about one edit in `every` bytes: substitutions,
-    // insertions, deletions and swaps of neighbours.
+    // A copy of s with about one edit in `every` bytes.
     std::string edited(std::string s, const std::string& alphabet, std::size_t every) {
         const std::size_t edits = s.size() / every + rng_() % 3;
+        return with_edits(std::move(s), alphabet, edits);
+    }
+
+    // A copy of s with the given number of edits at random places:
+    // substitutions, insertions, deletions and swaps of neighbours.
+    std::string with_edits(std::string s, const std::string& alphabet, std::size_t edits) {
         for (std::size_t e = 0; e < edits && !s.empty(); ++e) {
             const std::size_t p = rng_() % s.size();
             switch (rng_() % 4) {

@@ -1,6 +1,7 @@
 #include "reference.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace reference {
@@ -50,31 +51,49 @@ double jarowinkler(std::string_view a, std::string_view b) {
 
 namespace {
 
-// The full table, cell (i, j) the distance of the first i bytes of a and
-// the first j bytes of b; with transpositions for the restricted distance.
-unsigned long table_distance(std::string_view a, std::string_view b, bool transpositions) {
-    std::vector<std::vector<unsigned long>> d(a.size() + 1,
-                                              std::vector<unsigned long>(b.size() + 1));
-    for (unsigned long i = 0; i <= a.size(); ++i) d[i][0] = i;
-    for (unsigned long j = 0; j <= b.size(); ++j) d[0][j] = j;
+// The table row by row, cell (i, j) the distance of the first i bytes of a
+// and the first j bytes of b; with transpositions for the restricted
+// distance, which reach back two rows. Three rows suffice, so long pairs fit
+// in memory. Cells more than `reach` diagonals off the main one count as
+// infinite: no path of cost at most reach passes through them, so the result
+// is exact whenever the distance is at most reach.
+unsigned long table_distance(std::string_view a, std::string_view b, bool transpositions,
+                             unsigned long reach) {
+    constexpr unsigned long kInfinite = ~0ul / 2;
+    const unsigned long n = b.size();
+    std::vector<unsigned long> before(n + 2, kInfinite), previous(n + 2, kInfinite),
+        current(n + 2, kInfinite);
+    for (unsigned long j = 0; j <= std::min(n, reach); ++j) previous[j] = j;
     for (unsigned long i = 1; i <= a.size(); ++i) {
-        for (unsigned long j = 1; j <= b.size(); ++j) {
+        const unsigned long first = i > reach ? i - reach : 0;
+        const unsigned long last = reach >= n ? n : std::min(n, i + reach);
+        if (first > 0) current[first - 1] = kInfinite;
+        current[last + 1] = kInfinite;
+        for (unsigned long j = first; j <= last; ++j) {
+            if (j == 0) {
+                current[0] = i;
+                continue;
+            }
             const unsigned long cost = a[i - 1] != b[j - 1];
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
             if (transpositions && i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + cost);
+                current[j] = std::min(current[j], before[j - 2] + cost);
             }
         }
+        std::swap(before, previous);
+        std::swap(previous, current);
     }
-    return d[a.size()][b.size()];
+    return previous[n];
 }
 
 }  // namespace
 
-unsigned long levenshtein(std::string_view a, std::string_view b) {
-    return table_distance(a, b, false);
+unsigned long levenshtein(std::string_view a, std::string_view b, unsigned long reach) {
+    return table_distance(a, b, false, reach);
 }
 
-unsigned long osa(std::string_view a, std::string_view b) { return table_distance(a, b, true); }
+unsigned long osa(std::string_view a, std::string_view b, unsigned long reach) {
+    return table_distance(a, b, true, reach);
+}
 
 }  // namespace reference

@@ -13,7 +13,9 @@ std::string common_characters(std::string_view a, std::string_view b, unsigned l
 double jaro(std::string_view a, std::string_view b);
 int prefix_length(std::string_view a, std::string_view b);
 double jarowinkler(std::string_view a, std::string_view b);
-unsigned long levenshtein(std::string_view a, std::string_view b);
-unsigned long osa(std::string_view a, std::string_view b);
+// The edit distances from the full table, or, given a reach at least the
+// distance, from the cells within reach of the main diagonal.
+unsigned long levenshtein(std::string_view a, std::string_view b, unsigned long reach = ~0ul);
+unsigned long osa(std::string_view a, std::string_view b, unsigned long reach = ~0ul);
 
 }  // namespace reference
