@@ -26,7 +26,8 @@ for sql in "$@"; do
   server_client "$dir" -e "DROP DATABASE IF EXISTS t_$name; CREATE DATABASE t_$name"
   # Unbuffered, so errors (stderr) land after the statement that caused them.
   actual=$(stdbuf -o0 -e0 mariadb --no-defaults --user="$(id -un)" --socket="$dir/sock" \
-    --database="t_$name" --table --force --verbose --max-allowed-packet=64M \
+    --database="t_$name" --default-character-set=utf8mb4 --table --force --verbose \
+    --max-allowed-packet=64M \
     <"$sql" 2>&1 | compact)
   if [ "${RECORD:-0}" = 1 ]; then
     printf '%s\n' "$actual" >"${sql%.sql}.result"
