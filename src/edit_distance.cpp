@@ -3,43 +3,22 @@
 // Myers' bit-vector algorithm (Myers 1999) in Hyyrö's formulation (Hyyrö
 // 2001), with Hyyrö's transposition term for the optimal string alignment
 // distance (Hyyrö 2003). Bit i of a vector stands for row i of the distance
-// table, a position of the shorter string (the pattern); one text byte is
+// table, a position of the shorter string (the pattern); one text symbol is
 // one column. Per column: Pv/Mv hold the vertical +1/-1 differences, PM the
 // pattern positions equal to the text byte (the match mask), D0 the cells
 // equal to their upper-left neighbour, Ph/Mh the horizontal +1/-1
 // differences; TR marks the cells a transposition brings down to their
 // upper-left neighbour. The score follows the last row.
+#include <type_traits>
+
 #include "algorithms.h"
+#include "kernels.h"
 #include "scratch.h"
 #include "symbol_tables.h"
 
 using namespace likeness;
 
 namespace {
-
-// The two strings with their common prefix and suffix removed, the shorter
-// as the pattern. Removing them changes neither distance.
-struct Alignment {
-    const unsigned char* pattern;
-    unsigned long m;
-    const unsigned char* text;
-    unsigned long n;
-};
-
-Alignment trimmed(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
-    const unsigned char* a = bytes(s1);
-    const unsigned char* b = bytes(s2);
-    unsigned long shorter = minimum(len1, len2), prefix = 0, suffix = 0;
-    while (prefix < shorter && a[prefix] == b[prefix]) ++prefix;
-    shorter -= prefix;
-    while (suffix < shorter && a[len1 - 1 - suffix] == b[len2 - 1 - suffix]) ++suffix;
-    a += prefix;
-    b += prefix;
-    len1 -= prefix + suffix;
-    len2 -= prefix + suffix;
-    if (len1 <= len2) return {a, len1, b, len2};
-    return {b, len2, a, len1};
-}
 
 // The state of one 64-row block of a column.
 struct Block {
@@ -79,18 +58,105 @@ inline void advance_block(Word PM, Word PM_previous, Block& b, Carry& c, unsigne
     c.hn = hn_out;
 }
 
-// Pattern of at most 64 bytes: one word, no heap. Cost: O(n) word operations.
-template <bool kTranspositions>
-unsigned long distance_in_word(const Alignment& s) {
-    Word PM[256];
-    build_position_masks(PM, s.pattern, s.m, s.text, s.n);
+// The bit of pattern position i within its block's mask.
+Word position_bit(unsigned long i) { return Word{1} << i % kWordBits; }
+
+// Match masks of byte patterns: a row of one mask per block for each
+// distinct byte of the pattern, and one all-zero row that the bytes it lacks
+// share. Memory (distinct pattern bytes + 1) * blocks words.
+struct ByteMasks {
+    unsigned long row_of[256];
+    unsigned long rows = 1;
+    unsigned long words = 0;
+    Word* masks = nullptr;
+
+    using Column = const Word*;
+
+    unsigned long scratch_words(const Alignment<unsigned char>& s) {
+        words = words_for(s.m);
+        clear_touched(row_of, s.pattern, s.m, s.text, s.n);
+        for (unsigned long i = 0; i < s.m; ++i) {
+            if (row_of[s.pattern[i]] == 0) row_of[s.pattern[i]] = rows++;
+        }
+        return rows * words;
+    }
+    void build(Word* scratch, const Alignment<unsigned char>& s) {
+        masks = scratch;
+        for (unsigned long i = 0; i < s.m; ++i) {
+            masks[row_of[s.pattern[i]] * words + i / kWordBits] |= position_bit(i);
+        }
+    }
+    Column column(unsigned char symbol) const { return masks + row_of[symbol] * words; }
+    // The masks of a symbol the pattern lacks: the all-zero row.
+    Column none() const { return masks; }
+    static Word mask(Column column, unsigned long block) { return column[block]; }
+};
+
+// Match masks of wider symbols, which may be more than a table indexed by
+// symbol could hold: per block, a hash table of kSlots slots keyed by
+// symbol + 1 (0 marks a free slot) with linear probing. A block holds at most
+// 64 distinct symbols, so its table is at most half full. Memory 24 bytes
+// per pattern position, however many distinct symbols there are.
+struct UnitMasks {
+    static constexpr unsigned long kSlots = 128;
+    unsigned long words = 0;
+    Unit* keys = nullptr;
+    Word* masks = nullptr;
+
+    struct Column {
+        Unit key;
+        unsigned long home;
+    };
+
+    static unsigned long home_slot(Unit symbol) {
+        return static_cast<std::uint32_t>(symbol * 0x9e3779b1u) >> 25;
+    }
+    unsigned long scratch_words(const Alignment<Unit>& s) {
+        words = words_for(s.m);
+        return words * (kSlots / 2 + kSlots);
+    }
+    void build(Word* scratch, const Alignment<Unit>& s) {
+        keys = reinterpret_cast<Unit*>(scratch);
+        masks = scratch + words * kSlots / 2;
+        for (unsigned long i = 0; i < s.m; ++i) {
+            const unsigned long block = i / kWordBits;
+            Unit* block_keys = keys + block * kSlots;
+            unsigned long slot = home_slot(s.pattern[i]);
+            while (block_keys[slot] != 0 && block_keys[slot] != s.pattern[i] + 1) {
+                slot = (slot + 1) % kSlots;
+            }
+            block_keys[slot] = s.pattern[i] + 1;
+            masks[block * kSlots + slot] |= position_bit(i);
+        }
+    }
+    Column column(Unit symbol) const { return {symbol + 1, home_slot(symbol)}; }
+    // Masks that are all zero: the key of a free slot finds a free slot.
+    static Column none() { return {0, 0}; }
+    Word mask(const Column& column, unsigned long block) const {
+        const Unit* block_keys = keys + block * kSlots;
+        unsigned long slot = column.home;
+        while (block_keys[slot] != column.key) {
+            if (block_keys[slot] == 0) return 0;
+            slot = (slot + 1) % kSlots;
+        }
+        return masks[block * kSlots + slot];
+    }
+};
+
+template <typename Symbol>
+using MatchMasks = std::conditional_t<sizeof(Symbol) == 1, ByteMasks, UnitMasks>;
+
+// Pattern of at most 64 symbols: one word, no heap; mask_of(j) is the match
+// mask of text position j. Cost: O(n) word operations.
+template <bool kTranspositions, typename Symbol, typename MaskOf>
+unsigned long distance_in_word(const Alignment<Symbol>& s, MaskOf mask_of) {
     Block b{~Word{0}, 0, 0};
     Word PM_previous = 0;
     const unsigned top = static_cast<unsigned>(s.m - 1);
     unsigned long score = s.m;
     for (unsigned long j = 0; j < s.n; ++j) {
         Carry c{1, 0, 0};
-        const Word PM_j = PM[s.text[j]];
+        const Word PM_j = mask_of(j);
         advance_block<kTranspositions>(PM_j, PM_previous, b, c, top);
         score += c.hp - c.hn;
         PM_previous = PM_j;
@@ -98,42 +164,49 @@ unsigned long distance_in_word(const Alignment& s) {
     return score;
 }
 
+template <bool kTranspositions, typename Symbol>
+unsigned long distance_in_word(const Alignment<Symbol>& s) {
+    if constexpr (sizeof(Symbol) == 1) {
+        Word PM[256];
+        build_position_masks(PM, s.pattern, s.m, s.text, s.n);
+        return distance_in_word<kTranspositions>(s, [&](unsigned long j) { return PM[s.text[j]]; });
+    } else {
+        UnitMasks masks;
+        Word scratch[UnitMasks::kSlots / 2 + UnitMasks::kSlots] = {};
+        masks.scratch_words(s);
+        masks.build(scratch, s);
+        return distance_in_word<kTranspositions>(
+            s, [&](unsigned long j) { return masks.mask(masks.column(s.text[j]), 0); });
+    }
+}
+
 // Longer patterns: blocks of 64 rows, the horizontal differences (and the
 // transposition term's bit) carried from block to block down each column.
-// Match masks are kept only for the byte values the pattern holds; the others
-// share one all-zero mask. Cost: O(ceil(m / 64) * n) word operations; memory
-// (distinct pattern bytes + 4) * ceil(m / 64) words, on the stack when small.
-template <bool kTranspositions>
-unsigned long distance_in_blocks(const Alignment& s) {
+// Cost: O(ceil(m / 64) * n) word operations; memory the match masks and
+// three words per block, on the stack when small.
+template <bool kTranspositions, typename Symbol>
+unsigned long distance_in_blocks(const Alignment<Symbol>& s) {
+    MatchMasks<Symbol> masks;
     const unsigned long words = words_for(s.m);
-    unsigned long row_of[256];
-    clear_touched(row_of, s.pattern, s.m, s.text, s.n);
-    unsigned long rows = 1;
-    for (unsigned long i = 0; i < s.m; ++i) {
-        if (row_of[s.pattern[i]] == 0) row_of[s.pattern[i]] = rows++;
-    }
+    const unsigned long mask_words = masks.scratch_words(s);
     Word stack[kStackScratchWords];
-    Word* scratch = take_scratch(stack, (rows + 3) * words);
+    Word* scratch = take_scratch(stack, mask_words + 3 * words);
     if (scratch == nullptr) return kDistanceFailed;
-    Word* PM = scratch;
-    Block* blocks = reinterpret_cast<Block*>(scratch + rows * words);
-    for (unsigned long i = 0; i < s.m; ++i) {
-        PM[row_of[s.pattern[i]] * words + i / kWordBits] |= Word{1} << i % kWordBits;
-    }
+    masks.build(scratch, s);
+    Block* blocks = reinterpret_cast<Block*>(scratch + mask_words);
     for (unsigned long w = 0; w < words; ++w) blocks[w].Pv = ~Word{0};
     const unsigned last_top = static_cast<unsigned>((s.m - 1) % kWordBits);
-    const Word* PM_previous = PM;
+    auto previous = masks.none();
     unsigned long score = s.m;
     for (unsigned long j = 0; j < s.n; ++j) {
-        const Word* PM_j = PM + row_of[s.text[j]] * words;
+        const auto column = masks.column(s.text[j]);
         Carry c{1, 0, 0};
-        for (unsigned long w = 0; w + 1 < words; ++w) {
-            advance_block<kTranspositions>(PM_j[w], PM_previous[w], blocks[w], c, 63);
+        for (unsigned long w = 0; w < words; ++w) {
+            advance_block<kTranspositions>(masks.mask(column, w), masks.mask(previous, w),
+                                           blocks[w], c, w + 1 < words ? 63 : last_top);
         }
-        advance_block<kTranspositions>(PM_j[words - 1], PM_previous[words - 1], blocks[words - 1],
-                                       c, last_top);
         score += c.hp - c.hn;
-        PM_previous = PM_j;
+        previous = column;
     }
     release_scratch(stack, scratch);
     return score;
@@ -152,8 +225,8 @@ unsigned long distance_in_blocks(const Alignment& s) {
 constexpr unsigned long kBand = 64;
 constexpr unsigned long kBandFirstWords = 128;
 
-template <bool kTranspositions>
-unsigned long distance_in_band(const Alignment& s) {
+template <bool kTranspositions, typename Symbol>
+unsigned long distance_in_band(const Alignment<Symbol>& s) {
     constexpr unsigned long kOutside = kBand + 1;
     const long delta = static_cast<long>(s.n - s.m);
     if (s.n - s.m > kBand) return kOutside;
@@ -198,14 +271,36 @@ unsigned long distance_in_band(const Alignment& s) {
     return previous[delta - lo];
 }
 
-template <bool kTranspositions>
-unsigned long edit_distance(const char* s1, const char* s2, unsigned long len1,
-                            unsigned long len2) {
-    const Alignment s = trimmed(s1, s2, len1, len2);
+}  // namespace
+
+namespace likeness {
+
+template <typename Symbol>
+Alignment<Symbol> trimmed(const Symbol* a, const Symbol* b, unsigned long len1,
+                          unsigned long len2) {
+    unsigned long shorter = minimum(len1, len2), prefix = 0, suffix = 0;
+    while (prefix < shorter && a[prefix] == b[prefix]) ++prefix;
+    shorter -= prefix;
+    while (suffix < shorter && a[len1 - 1 - suffix] == b[len2 - 1 - suffix]) ++suffix;
+    a += prefix;
+    b += prefix;
+    len1 -= prefix + suffix;
+    len2 -= prefix + suffix;
+    if (len1 <= len2) return {a, len1, b, len2};
+    return {b, len2, a, len1};
+}
+template Alignment<unsigned char> trimmed(const unsigned char*, const unsigned char*, unsigned long,
+                                          unsigned long);
+template Alignment<Unit> trimmed(const Unit*, const Unit*, unsigned long, unsigned long);
+
+template <bool kTranspositions, typename Symbol>
+unsigned long aligned_distance(const Alignment<Symbol>& s) {
     if (s.m == 0) return s.n;
-    // The word loop's cost is one dependent step per text byte, so when both
-    // strings fit in a word the shorter one is the text.
-    if (s.n <= kWordBits) return distance_in_word<kTranspositions>({s.text, s.n, s.pattern, s.m});
+    // The word loop's cost is one dependent step per text symbol, so when
+    // both strings fit in a word the shorter one is the text.
+    if (s.n <= kWordBits) {
+        return distance_in_word<kTranspositions>(Alignment<Symbol>{s.text, s.n, s.pattern, s.m});
+    }
     if (s.m <= kWordBits) return distance_in_word<kTranspositions>(s);
     if (words_for(s.m) >= kBandFirstWords) {
         const unsigned long in_band = distance_in_band<kTranspositions>(s);
@@ -213,14 +308,18 @@ unsigned long edit_distance(const char* s1, const char* s2, unsigned long len1,
     }
     return distance_in_blocks<kTranspositions>(s);
 }
+template unsigned long aligned_distance<false>(const Alignment<unsigned char>&);
+template unsigned long aligned_distance<true>(const Alignment<unsigned char>&);
+template unsigned long aligned_distance<false>(const Alignment<Unit>&);
+template unsigned long aligned_distance<true>(const Alignment<Unit>&);
 
-}  // namespace
+}  // namespace likeness
 
 unsigned long levenshteinDistance(char* s1, char* s2, unsigned long len1, unsigned long len2) {
-    return edit_distance<false>(s1, s2, len1, len2);
+    return aligned_distance<false>(trimmed(bytes(s1), bytes(s2), len1, len2));
 }
 
 unsigned long damerauLevenshteinDistance(char* s1, char* s2, unsigned long len1,
                                          unsigned long len2) {
-    return edit_distance<true>(s1, s2, len1, len2);
+    return aligned_distance<true>(trimmed(bytes(s1), bytes(s2), len1, len2));
 }

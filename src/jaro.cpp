@@ -2,11 +2,12 @@
 //
 // Position i of the scanning string looks at positions i - range to
 // i + range - 1 of the searched string, clipped to it, and takes the lowest
-// unused one holding an equal byte. Both directions are matched; they must
-// find the same number of common bytes.
+// unused one holding an equal symbol. Both directions are matched; they must
+// find the same number of common symbols.
 #include <algorithm>
 
 #include "algorithms.h"
+#include "kernels.h"
 #include "scratch.h"
 #include "symbol_tables.h"
 
@@ -28,8 +29,8 @@ unsigned long window_end(unsigned long i, unsigned long range, unsigned long sea
     return range >= searched_len || i >= searched_len - range ? searched_len : i + range;
 }
 
-// How many leading bytes of a string can take part in the matching against
-// another of length other: no window reaches past other + range.
+// How many leading symbols of a string can take part in the matching
+// against another of length other.
 unsigned long within_reach(unsigned long len, unsigned long other, unsigned long range) {
     return len > other && len - other > range ? other + range : len;
 }
@@ -44,10 +45,11 @@ double jaro_score(unsigned long m, unsigned long t, unsigned long len1, unsigned
     return (s + d) / 3.0;
 }
 
-// Jaro from the common bytes each side found, in order: 0 unless both found
-// the same non-zero number; t is half the positions at which they differ,
-// rounded down.
-double score_common(const unsigned char* common1, unsigned long m1, const unsigned char* common2,
+// Jaro from the common symbols each side found, in order: 0 unless both
+// found the same non-zero number; t is half the positions at which they
+// differ, rounded down.
+template <typename Symbol>
+double score_common(const Symbol* common1, unsigned long m1, const Symbol* common2,
                     unsigned long m2, unsigned long len1, unsigned long len2) {
     if (m1 == 0 || m1 != m2) return 0.0;
     unsigned long differing = 0;
@@ -62,9 +64,9 @@ double score_common(const unsigned char* common1, unsigned long m1, const unsign
 // positions per byte value leaves no chain of dependencies from one byte to
 // the next but through equal bytes, and the two directions share the window
 // and run side by side. Cost: O(n1 + n2) word operations.
-double jaro_in_words(const unsigned char* a, const unsigned char* b, unsigned long n1,
-                     unsigned long n2, unsigned long range, unsigned long len1,
-                     unsigned long len2) {
+double jaro_in_words(const unsigned char* a, const unsigned char* b, const JaroSpan& span,
+                     unsigned long len1, unsigned long len2) {
+    const unsigned long n1 = span.n1, n2 = span.n2, range = span.range;
     Word pos1[256], pos2[256];
     build_position_masks(pos1, a, n1, b, n2);
     build_position_masks(pos2, b, n2, a, n1);
@@ -91,18 +93,18 @@ double jaro_in_words(const unsigned char* a, const unsigned char* b, unsigned lo
 }
 
 // Longer strings: each position of the searched string is chained to the
-// next position holding the same byte. The windows only move forward, so the
-// positions a byte value has used, or passed as out of reach, always form the
-// head of its chain: one cursor per byte value finds the lowest unused
-// position in amortised constant time. on_match(i) is called for each
-// scanning position that finds a partner. Cost: O(scan_len + searched_len)
-// time, one Index per searched byte of memory (next_same).
-template <typename Index, typename OnMatch>
-void match_by_chains(const unsigned char* scan, unsigned long scan_len,
-                     const unsigned char* searched, unsigned long searched_len, unsigned long range,
+// next position holding the same symbol. The windows only move forward, so
+// the positions a symbol has used, or passed as out of reach, always form the
+// head of its chain: one cursor per symbol (a table indexed by symbol) finds
+// the lowest unused position in amortised constant time. on_match(i) is
+// called for each scanning position that finds a partner. Cost:
+// O(scan_len + searched_len) time, one Index per searched symbol of memory
+// (next_same).
+template <typename Index, typename Symbol, typename OnMatch>
+void match_by_chains(const Symbol* scan, unsigned long scan_len, const Symbol* searched,
+                     unsigned long searched_len, unsigned long range, Index* cursor,
                      Index* next_same, OnMatch on_match) {
     constexpr Index kNone = ~Index{0};
-    Index cursor[256];
     clear_touched(cursor, scan, scan_len, searched, searched_len, kNone);
     for (unsigned long k = searched_len; k-- > 0;) {
         next_same[k] = cursor[searched[k]];
@@ -122,28 +124,80 @@ void match_by_chains(const unsigned char* scan, unsigned long scan_len,
 // Positions fit in 32 bits for all but strings of 4 GiB and more.
 bool fits_32_bits(unsigned long len) { return len < 0xffffffffUL; }
 
-template <typename Index>
-double jaro_by_chains(const unsigned char* a, const unsigned char* b, unsigned long n1,
-                      unsigned long n2, unsigned long range, unsigned long len1,
-                      unsigned long len2) {
-    // The common bytes of both sides, then the chains of the searched string.
-    const unsigned long common_words = words_for((n1 + n2) * 8);
+// The common symbols of both sides, the chains of the searched string and,
+// for symbols wider than a byte, the cursors, in one piece of scratch.
+template <typename Index, typename Symbol>
+double jaro_by_chains(const Symbol* a, const Symbol* b, const JaroSpan& span, unsigned long len1,
+                      unsigned long len2, unsigned long alphabet) {
+    const unsigned long n1 = span.n1, n2 = span.n2;
+    constexpr bool kByteSymbols = sizeof(Symbol) == 1;
+    const unsigned long common_words = words_for((n1 + n2) * sizeof(Symbol) * 8);
     const unsigned long chain_words = words_for(std::max(n1, n2) * sizeof(Index) * 8);
+    const unsigned long cursor_words = kByteSymbols ? 0 : words_for(alphabet * sizeof(Index) * 8);
     Word stack[kStackScratchWords];
-    Word* scratch = take_scratch(stack, common_words + chain_words);
+    Word* scratch = take_scratch(stack, common_words + chain_words + cursor_words);
     if (scratch == nullptr) return __builtin_nan("");
-    unsigned char* common1 = reinterpret_cast<unsigned char*>(scratch);
-    unsigned char* common2 = common1 + n1;
+    Symbol* common1 = reinterpret_cast<Symbol*>(scratch);
+    Symbol* common2 = common1 + n1;
     Index* next_same = reinterpret_cast<Index*>(scratch + common_words);
+    Index byte_cursors[kByteSymbols ? 256 : 1];
+    Index* cursor = kByteSymbols ? byte_cursors
+                                 : reinterpret_cast<Index*>(scratch + common_words + chain_words);
     unsigned long m1 = 0, m2 = 0;
-    match_by_chains(a, n1, b, n2, range, next_same, [&](unsigned long i) { common1[m1++] = a[i]; });
-    match_by_chains(b, n2, a, n1, range, next_same, [&](unsigned long k) { common2[m2++] = b[k]; });
+    match_by_chains(a, n1, b, n2, span.range, cursor, next_same,
+                    [&](unsigned long i) { common1[m1++] = a[i]; });
+    match_by_chains(b, n2, a, n1, span.range, cursor, next_same,
+                    [&](unsigned long k) { common2[m2++] = b[k]; });
     const double result = score_common(common1, m1, common2, m2, len1, len2);
     release_scratch(stack, scratch);
     return result;
 }
 
 }  // namespace
+
+namespace likeness {
+
+JaroSpan jaro_span(unsigned long len1, unsigned long len2) {
+    const unsigned long range = minimum(len1, len2) / 2 + 1;
+    return {range, within_reach(len1, len2, range), within_reach(len2, len1, range)};
+}
+
+template <typename Symbol>
+double jaro_within(const Symbol* a, const Symbol* b, const JaroSpan& span, unsigned long len1,
+                   unsigned long len2, unsigned long alphabet) {
+    const unsigned long longer = std::max(span.n1, span.n2);
+    if constexpr (sizeof(Symbol) == 1) {
+        if (longer <= kWordBits) return jaro_in_words(a, b, span, len1, len2);
+    }
+    if (fits_32_bits(longer)) {
+        return jaro_by_chains<std::uint32_t>(a, b, span, len1, len2, alphabet);
+    }
+    return jaro_by_chains<unsigned long>(a, b, span, len1, len2, alphabet);
+}
+template double jaro_within(const unsigned char*, const unsigned char*, const JaroSpan&,
+                            unsigned long, unsigned long, unsigned long);
+template double jaro_within(const Unit*, const Unit*, const JaroSpan&, unsigned long, unsigned long,
+                            unsigned long);
+
+template <typename Symbol>
+int prefix_length(const Symbol* a, const Symbol* b, unsigned long len1, unsigned long len2) {
+    const unsigned long n = minimum(kPrefixCap, minimum(len1, len2));
+    for (unsigned long i = 0; i < n; ++i) {
+        if (a[i] != b[i]) return static_cast<int>(i);
+    }
+    return static_cast<int>(n);
+}
+template int prefix_length(const unsigned char*, const unsigned char*, unsigned long,
+                           unsigned long);
+template int prefix_length(const Unit*, const Unit*, unsigned long, unsigned long);
+
+double winkler(double j, int prefix) {
+    const double x = prefix * kPrefixScale;
+    const double y = (1.0 - j) * x;
+    return y + j;
+}
+
+}  // namespace likeness
 
 char* get_common_characters(char* s1, char* s2, unsigned long len1, unsigned long len2,
                             unsigned long range) {
@@ -155,8 +209,9 @@ char* get_common_characters(char* s1, char* s2, unsigned long len1, unsigned lon
         delete[] next_same;
         return nullptr;
     }
+    unsigned long cursor[256];
     unsigned long count = 0;
-    match_by_chains(bytes(s1), len1, bytes(s2), len2, range, next_same,
+    match_by_chains(bytes(s1), len1, bytes(s2), len2, range, cursor, next_same,
                     [&](unsigned long i) { common[count++] = s1[i]; });
     delete[] next_same;
     return common;
@@ -164,33 +219,14 @@ char* get_common_characters(char* s1, char* s2, unsigned long len1, unsigned lon
 
 double jaro_distance(char* s1, char* s2, unsigned long len1, unsigned long len2) {
     if (len1 == 0 || len2 == 0) return 0.0;
-    const unsigned long range = minimum(len1, len2) / 2 + 1;
-    // No window reaches past the shorter length + range, so bytes beyond that
-    // can neither match nor be matched; the score still uses the full lengths.
-    const unsigned long n1 = within_reach(len1, len2, range);
-    const unsigned long n2 = within_reach(len2, len1, range);
-    const unsigned char* a = bytes(s1);
-    const unsigned char* b = bytes(s2);
-    const unsigned long longer = std::max(n1, n2);
-    if (longer <= kWordBits) return jaro_in_words(a, b, n1, n2, range, len1, len2);
-    if (fits_32_bits(longer)) {
-        return jaro_by_chains<std::uint32_t>(a, b, n1, n2, range, len1, len2);
-    }
-    return jaro_by_chains<unsigned long>(a, b, n1, n2, range, len1, len2);
+    return jaro_within(bytes(s1), bytes(s2), jaro_span(len1, len2), len1, len2, 256);
 }
 
 int get_prefix_length(char* s1, char* s2, unsigned long len1, unsigned long len2) {
-    const unsigned long n = minimum(kPrefixCap, minimum(len1, len2));
-    for (unsigned long i = 0; i < n; ++i) {
-        if (s1[i] != s2[i]) return static_cast<int>(i);
-    }
-    return static_cast<int>(n);
+    return prefix_length(bytes(s1), bytes(s2), len1, len2);
 }
 
 double jarowinkler_distance(char* s1, char* s2, unsigned long len1, unsigned long len2) {
     const double j = jaro_distance(s1, s2, len1, len2);
-    const int l = get_prefix_length(s1, s2, len1, len2);
-    const double x = l * kPrefixScale;
-    const double y = (1.0 - j) * x;
-    return y + j;
+    return winkler(j, get_prefix_length(s1, s2, len1, len2));
 }
