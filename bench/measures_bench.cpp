@@ -1,5 +1,10 @@
 // Each measure of the library beside the simple reference of the tests and
-// the straightforward baseline, in the same run, on the same pairs.
+// the straightforward baseline, in the same run, on the same pairs; and each
+// measure over characters beside the byte measure: on the same ASCII pairs,
+// on those pairs with every letter replaced by a character of another script
+// (against the byte measure on the ASCII originals), and on texts of more
+// than 256 distinct characters (against the byte measure on ASCII pairs of
+// the same length).
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -55,7 +60,7 @@ StringPairs name_pairs() {
             {"Zhang Wei", "Wei Zhang"}};
 }
 
-enum class Impl { kLibrary, kReference, kBaseline };
+enum class Impl { kLibrary, kReference, kBaseline, kCharacters };
 enum class Measure { kJaro, kJaroWinkler, kLevenshtein, kOsa };
 
 double measure(Impl impl, Measure m, std::string& a, std::string& b) {
@@ -87,6 +92,18 @@ double measure(Impl impl, Measure m, std::string& a, std::string& b) {
                     return reference::osa(a, b);
             }
             break;
+        case Impl::kCharacters:
+            switch (m) {
+                case Measure::kJaro:
+                    return likeness::jaro_utf8(pa, pb, la, lb);
+                case Measure::kJaroWinkler:
+                    return likeness::jarowinkler_utf8(pa, pb, la, lb);
+                case Measure::kLevenshtein:
+                    return likeness::levenshtein_utf8(pa, pb, la, lb);
+                case Measure::kOsa:
+                    return likeness::osa_utf8(pa, pb, la, lb);
+            }
+            break;
         case Impl::kBaseline:
             switch (m) {
                 case Measure::kJaro:
@@ -112,6 +129,60 @@ void run(benchmark::State& state, Impl impl, Measure m, StringPairs pairs) {
         next = next + 1 == pairs.size() ? 0 : next + 1;
     }
     state.SetItemsProcessed(state.iterations());
+}
+
+// Every byte of a pair replaced by the character `first` + byte.
+StringPairs relabelled(const StringPairs& pairs, char32_t first) {
+    StringPairs out;
+    for (const auto& [a, b] : pairs) {
+        std::string ra, rb;
+        for (unsigned char c : a) ra += utf8(first + c);
+        for (unsigned char c : b) rb += utf8(first + c);
+        out.emplace_back(ra, rb);
+    }
+    return out;
+}
+
+// Texts of len characters drawn from 600 CJK characters, each beside a copy
+// with about one edit in seven.
+StringPairs many_character_pairs(std::size_t len) {
+    Pairs random(len);
+    const Pieces cjk = code_points(0x4e00, 600);
+    StringPairs pairs(8);
+    for (auto& [a, b] : pairs) {
+        const Pieces text = random.random(cjk, len);
+        a = joined(text);
+        b = joined(random.edited(text, cjk, 7));
+    }
+    return pairs;
+}
+
+void register_characters(const char* measure_name, Measure m) {
+    const std::pair<const char*, char32_t> scripts[] = {{"ascii", 0},        {"latin", 0xc0},
+                                                        {"cyrillic", 0x400}, {"greek", 0x370},
+                                                        {"cjk", 0x4e00},     {"emoji", 0x1f400}};
+    const std::string prefix = std::string("characters/") + measure_name + "/";
+    const auto add = [&](const std::string& name, const StringPairs& originals,
+                         const StringPairs& characters) {
+        benchmark::RegisterBenchmark((prefix + name + "/bytes").c_str(), run, Impl::kLibrary, m,
+                                     originals);
+        benchmark::RegisterBenchmark((prefix + name + "/characters").c_str(), run,
+                                     Impl::kCharacters, m, characters);
+    };
+    for (const auto& [script, first] : scripts) {
+        const auto in_script = [first = first](const StringPairs& p) {
+            return first == 0 ? p : relabelled(p, first);
+        };
+        add(std::string(script) + "/names", name_pairs(), in_script(name_pairs()));
+        for (std::size_t len : {4, 8, 16, 64, 256, 1024, 4096}) {
+            const StringPairs pairs = random_pairs("abcdefghijklmnopqrstuvwxyz", len);
+            add(std::string(script) + "/" + std::to_string(len), pairs, in_script(pairs));
+        }
+    }
+    for (std::size_t len : {1024, 4096}) {
+        add("600-cjk/" + std::to_string(len), random_pairs("abcdefghijklmnopqrstuvwxyz", len),
+            many_character_pairs(len));
+    }
 }
 
 }  // namespace
@@ -142,6 +213,7 @@ int main(int argc, char** argv) {
             }
         }
     }
+    for (const auto& [measure_name, m] : measures) register_characters(measure_name, m);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,5 +1,6 @@
-// Splits the input into two byte strings and checks every measure against
-// the simple reference, bit for bit, and the symmetric properties.
+// Splits the input into two byte strings and checks every measure, over
+// bytes and over characters, against the simple reference, bit for bit, and
+// the symmetric properties.
 // Input: a byte that sets the length of stretched values, two bytes giving
 // where to split, then the bytes of both strings.
 //
@@ -50,6 +51,17 @@ void check_distances(std::string& a, std::string& b, unsigned long reach) {
     check(o <= l && l <= (la > lb ? la : lb));
 }
 
+// The measures over characters against the reference over code points.
+void check_characters(const std::string& a, const std::string& b) {
+    const std::u32string ua = reference::units(a), ub = reference::units(b);
+    const unsigned long la = a.size(), lb = b.size();
+    check(likeness::jaro_utf8(a.data(), b.data(), la, lb) == reference::jaro(ua, ub));
+    check(likeness::jarowinkler_utf8(a.data(), b.data(), la, lb) == reference::jarowinkler(ua, ub));
+    check(likeness::levenshtein_utf8(a.data(), b.data(), la, lb) == reference::levenshtein(ua, ub));
+    check(likeness::osa_utf8(a.data(), b.data(), la, lb) == reference::osa(ua, ub));
+    check(likeness::osa_utf8(b.data(), a.data(), lb, la) == reference::osa(ua, ub));
+}
+
 void check_all(std::string& a, std::string& b, unsigned long other_range) {
     char* pa = a.data();
     char* pb = b.data();
@@ -65,6 +77,7 @@ void check_all(std::string& a, std::string& b, unsigned long other_range) {
     check(w == jarowinkler_distance(pb, pa, lb, la));
     check(0.0 <= j && j <= w && w <= 1.0);
     check_distances(a, b, la > lb ? la : lb);
+    check_characters(a, b);
     check(levenshteinDistance(pa, pb, la, lb) == levenshteinDistance(pb, pa, lb, la));
     check(damerauLevenshteinDistance(pa, pb, la, lb) == damerauLevenshteinDistance(pb, pa, lb, la));
 }

@@ -1,4 +1,4 @@
-// Drives all eight entry functions through the server's own records: the
+// Drives every entry function through the server's own records: the
 // input chooses the argument count (0 to 4), which arguments are NULL, and
 // the bytes and lengths of the others. Checks what a server relies on.
 #include <cmath>
@@ -85,5 +85,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return static_cast<long long>(damerauLevenshteinDistance(x, y, lx, ly));
         },
         distance, values);
+    check_pair(jaro_utf8_init, jaro_utf8, likeness::jaro_utf8,
+               "jaro_utf8 must have exactly two arguments", values);
+    check_pair(jarowinkler_utf8_init, jarowinkler_utf8, likeness::jarowinkler_utf8,
+               "jarowinkler_utf8 must have exactly two arguments", values);
+    check_pair(
+        editdistance_utf8_init, editdistance_utf8,
+        [](char* x, char* y, unsigned long lx, unsigned long ly) {
+            return static_cast<long long>(likeness::levenshtein_utf8(x, y, lx, ly));
+        },
+        "editdistance_utf8 must have exactly two arguments", values);
+    check_pair(
+        editdistance_dl_utf8_init, editdistance_dl_utf8,
+        [](char* x, char* y, unsigned long lx, unsigned long ly) {
+            return static_cast<long long>(likeness::osa_utf8(x, y, lx, ly));
+        },
+        "editdistance_dl_utf8 must have exactly two arguments", values);
     return 0;
 }

@@ -1,5 +1,9 @@
--- Registers the four functions of likeness.so; safe to run again.
+-- Registers the functions of likeness.so; safe to run again.
 CREATE FUNCTION IF NOT EXISTS jaro RETURNS REAL SONAME 'likeness.so';
 CREATE FUNCTION IF NOT EXISTS jarowinkler RETURNS REAL SONAME 'likeness.so';
 CREATE FUNCTION IF NOT EXISTS editdistance RETURNS INTEGER SONAME 'likeness.so';
 CREATE FUNCTION IF NOT EXISTS editdistance_dl RETURNS INTEGER SONAME 'likeness.so';
+CREATE FUNCTION IF NOT EXISTS jaro_utf8 RETURNS REAL SONAME 'likeness.so';
+CREATE FUNCTION IF NOT EXISTS jarowinkler_utf8 RETURNS REAL SONAME 'likeness.so';
+CREATE FUNCTION IF NOT EXISTS editdistance_utf8 RETURNS INTEGER SONAME 'likeness.so';
+CREATE FUNCTION IF NOT EXISTS editdistance_dl_utf8 RETURNS INTEGER SONAME 'likeness.so';

@@ -48,6 +48,21 @@ LIKENESS_EXPORT unsigned long levenshteinDistance(char* s1, char* s2, unsigned l
 LIKENESS_EXPORT unsigned long damerauLevenshteinDistance(char* s1, char* s2, unsigned long len1,
                                                          unsigned long len2);
 
+namespace likeness {
+
+// The same measures over characters: each value is read as UTF-8 into units,
+// a well-formed sequence being one unit (its code point) and a byte at which
+// none begins a unit of its own, equal only to the same byte standing alone.
+// Values without a well-formed multi-byte sequence give the byte measures'
+// results. Not exported; failures as above.
+double jaro_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
+double jarowinkler_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
+unsigned long levenshtein_utf8(const char* s1, const char* s2, unsigned long len1,
+                               unsigned long len2);
+unsigned long osa_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
+
+}  // namespace likeness
+
 // The smaller of two ints: a if strictly smaller, else b.
 LIKENESS_EXPORT int minval(int a, int b);
 // The larger of two ints: a if strictly larger, else b.

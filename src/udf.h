@@ -25,4 +25,17 @@ LIKENESS_EXPORT long long editdistance(UDF_INIT* initid, UDF_ARGS* args, char* i
 LIKENESS_EXPORT init_result editdistance_dl_init(UDF_INIT* initid, UDF_ARGS* args, char* message);
 LIKENESS_EXPORT long long editdistance_dl(UDF_INIT* initid, UDF_ARGS* args, char* is_null,
                                           char* error);
+
+LIKENESS_EXPORT init_result jaro_utf8_init(UDF_INIT* initid, UDF_ARGS* args, char* message);
+LIKENESS_EXPORT double jaro_utf8(UDF_INIT* initid, UDF_ARGS* args, char* is_null, char* error);
+LIKENESS_EXPORT init_result jarowinkler_utf8_init(UDF_INIT* initid, UDF_ARGS* args, char* message);
+LIKENESS_EXPORT double jarowinkler_utf8(UDF_INIT* initid, UDF_ARGS* args, char* is_null,
+                                        char* error);
+LIKENESS_EXPORT init_result editdistance_utf8_init(UDF_INIT* initid, UDF_ARGS* args, char* message);
+LIKENESS_EXPORT long long editdistance_utf8(UDF_INIT* initid, UDF_ARGS* args, char* is_null,
+                                            char* error);
+LIKENESS_EXPORT init_result editdistance_dl_utf8_init(UDF_INIT* initid, UDF_ARGS* args,
+                                                      char* message);
+LIKENESS_EXPORT long long editdistance_dl_utf8(UDF_INIT* initid, UDF_ARGS* args, char* is_null,
+                                               char* error);
 }

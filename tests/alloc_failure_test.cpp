@@ -11,6 +11,7 @@
 #include <string>
 
 #include "algorithms.h"
+#include "random_pairs.h"
 #include "sql_call.h"
 #include "udf.h"
 
@@ -88,6 +89,16 @@ int fail_each_allocation(const Attempt& attempt) {
 std::string a = std::string(3000, 'x') + "MARTHA" + std::string(3000, 'y');
 std::string b = std::string(3000, 'y') + "MARHTA" + std::string(3000, 'x');
 
+// Text of 1,000 distinct characters, for the measures over characters: the
+// decoded units, a table of their numbers that outgrows the stack, and the
+// kernels for symbols wider than a byte all need the heap.
+std::string many_characters(char32_t step) {
+    std::string s;
+    for (char32_t k = 0; k < 3000; ++k) s += utf8(0x4e00 + (k * step) % 1000);
+    return s;
+}
+std::string wide_a = many_characters(7), wide_b = many_characters(11);
+
 struct Measure {
     const char* name;
     Attempt attempt;
@@ -108,6 +119,26 @@ TEST(AllocationFailure, MeasuresReturnTheirFailureValue) {
              return damerauLevenshteinDistance(a.data(), b.data(), a.size(), b.size()) ==
                     kDistanceFailed;
          }},
+        {"jaro_utf8",
+         [] {
+             return std::isnan(
+                 likeness::jaro_utf8(wide_a.data(), wide_b.data(), wide_a.size(), wide_b.size()));
+         }},
+        {"jarowinkler_utf8",
+         [] {
+             return std::isnan(likeness::jarowinkler_utf8(wide_a.data(), wide_b.data(),
+                                                          wide_a.size(), wide_b.size()));
+         }},
+        {"levenshtein_utf8",
+         [] {
+             return likeness::levenshtein_utf8(wide_a.data(), wide_b.data(), wide_a.size(),
+                                               wide_b.size()) == kDistanceFailed;
+         }},
+        {"osa_utf8",
+         [] {
+             return likeness::osa_utf8(wide_a.data(), wide_b.data(), wide_a.size(),
+                                       wide_b.size()) == kDistanceFailed;
+         }},
         {"get_common_characters",
          [] {
              char* c = get_common_characters(a.data(), b.data(), a.size(), b.size(), 9);
@@ -125,12 +156,19 @@ TEST(AllocationFailure, MeasuresReturnTheirFailureValue) {
 
 TEST(AllocationFailure, ShortStringsNeedNoHeap) {
     std::string x = std::string(64, 'a'), y = std::string(63, 'b') + "a";
+    // 64 characters of three bytes against 64 of two, all distinct.
+    std::string u = many_characters(1).substr(0, 64 * 3), v;
+    for (char32_t k = 0; k < 64; ++k) v += utf8(0x400 + k);
     const long before = g_calls;
     g_fail_at = -1;  // counts without ever failing
     jaro_distance(x.data(), y.data(), x.size(), y.size());
     jarowinkler_distance(x.data(), y.data(), x.size(), y.size());
     levenshteinDistance(x.data(), y.data(), x.size(), y.size());
     damerauLevenshteinDistance(x.data(), y.data(), x.size(), y.size());
+    likeness::jaro_utf8(u.data(), v.data(), u.size(), v.size());
+    likeness::jarowinkler_utf8(u.data(), v.data(), u.size(), v.size());
+    likeness::levenshtein_utf8(u.data(), v.data(), u.size(), v.size());
+    likeness::osa_utf8(u.data(), v.data(), u.size(), v.size());
     g_fail_at = 0;
     EXPECT_EQ(g_calls, before);
 }
@@ -150,11 +188,16 @@ Attempt row_attempt(Row row, SqlCall& call) {
 
 TEST(AllocationFailure, RowFunctionsAnswerNull) {
     SqlCall call({a, b});
+    SqlCall wide_call({wide_a, wide_b});
     const Measure rows[] = {
         {"jaro", row_attempt(jaro, call)},
         {"jarowinkler", row_attempt(jarowinkler, call)},
         {"editdistance", row_attempt(editdistance, call)},
         {"editdistance_dl", row_attempt(editdistance_dl, call)},
+        {"jaro_utf8", row_attempt(jaro_utf8, wide_call)},
+        {"jarowinkler_utf8", row_attempt(jarowinkler_utf8, wide_call)},
+        {"editdistance_utf8", row_attempt(editdistance_utf8, wide_call)},
+        {"editdistance_dl_utf8", row_attempt(editdistance_dl_utf8, wide_call)},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);

@@ -149,4 +149,78 @@ TEST(Differential, LongPairsThroughTheBand) {
     EXPECT_GT(beyond, 1ul);
 }
 
+// The measures over characters against the reference over code points.
+void expect_characters_as_reference(const std::string& a, const std::string& b,
+                                    unsigned long reach = ~0ul) {
+    SCOPED_TRACE(shown(a) + " / " + shown(b));
+    const std::u32string ua = reference::units(a), ub = reference::units(b);
+    const unsigned long la = a.size(), lb = b.size();
+    if (reach == ~0ul) {
+        ASSERT_EQ(likeness::jaro_utf8(a.data(), b.data(), la, lb), reference::jaro(ua, ub));
+        ASSERT_EQ(likeness::jarowinkler_utf8(a.data(), b.data(), la, lb),
+                  reference::jarowinkler(ua, ub));
+    }
+    ASSERT_EQ(likeness::levenshtein_utf8(a.data(), b.data(), la, lb),
+              reference::levenshtein(ua, ub, reach));
+    ASSERT_EQ(likeness::osa_utf8(a.data(), b.data(), la, lb), reference::osa(ua, ub, reach));
+}
+
+TEST(DifferentialCharacters, WellFormedAndBrokenUtf8) {
+    Pairs pairs(21);
+    const Pieces& pieces = utf8_pieces();
+    for (int n = 0; n < 3000; ++n) {
+        const Pieces a = pairs.random(pieces, pairs.below(150));
+        const Pieces b = n % 2 ? pairs.random(pieces, pairs.below(150))
+                               : pairs.edited(a, pieces, 1 + pairs.below(10));
+        expect_characters_as_reference(joined(a), joined(b));
+    }
+}
+
+TEST(DifferentialCharacters, AroundWordBoundaries) {
+    Pairs pairs(22);
+    const Pieces accented = code_points(0xc0, 40);
+    const std::size_t lengths[] = {1, 31, 63, 64, 65, 127, 128, 129, 200};
+    for (std::size_t la : lengths) {
+        for (std::size_t lb : lengths) {
+            const Pieces a = pairs.random(accented, la);
+            Pieces b = pairs.edited(a, accented, 7);
+            b.resize(lb, accented[0]);
+            expect_characters_as_reference(joined(a), joined(b));
+            expect_characters_as_reference(joined(a), joined(pairs.random(utf8_pieces(), lb)));
+        }
+    }
+}
+
+// More distinct characters than fit in a byte: the kernels for wider
+// symbols, with patterns of one word and of many blocks. Just past a byte,
+// too: 150 characters beside the pieces of broken UTF-8, NUL and '#'.
+TEST(DifferentialCharacters, MoreThan256DistinctCharacters) {
+    Pairs pairs(23);
+    Pieces cjk = code_points(0x4e00, 600);
+    cjk.push_back("a");
+    Pieces just_past = code_points(0x4e00, 150);
+    just_past.insert(just_past.end(), utf8_pieces().begin(), utf8_pieces().end());
+    for (const Pieces& alphabet : {cjk, just_past}) {
+        for (std::size_t len : {40, 64, 300, 1000, 3000}) {
+            const Pieces a = pairs.random(alphabet, len);
+            expect_characters_as_reference(joined(a), joined(pairs.edited(a, alphabet, 7)));
+            expect_characters_as_reference(joined(pairs.random(alphabet, 50)), joined(a));
+            expect_characters_as_reference(joined(a), joined(pairs.random(alphabet, len + 20)));
+        }
+    }
+}
+
+TEST(DifferentialCharacters, LongPairsThroughTheBand) {
+    Pairs pairs(24);
+    for (const Pieces& alphabet : {code_points(0x430, 32), code_points(0x4e00, 600)}) {
+        for (std::size_t edits : {20, 100}) {
+            const Pieces a = pairs.random(alphabet, 8300);
+            Pieces b = pairs.with_edits(a, alphabet, edits);
+            b.front() = "\xe4";  // no common prefix or suffix
+            b.back() = "\xe4";
+            expect_characters_as_reference(joined(a), joined(b), 2 * (edits + 2));
+        }
+    }
+}
+
 }  // namespace

@@ -29,6 +29,13 @@ const std::vector<InitCase> kInits = {
     {"editdistance", editdistance_init, "editdistance must have exactly two arguments", false},
     {"editdistance_dl", editdistance_dl_init, "editdistance must have exactly two arguments",
      false},
+    {"jaro_utf8", jaro_utf8_init, "jaro_utf8 must have exactly two arguments", true},
+    {"jarowinkler_utf8", jarowinkler_utf8_init, "jarowinkler_utf8 must have exactly two arguments",
+     true},
+    {"editdistance_utf8", editdistance_utf8_init,
+     "editdistance_utf8 must have exactly two arguments", false},
+    {"editdistance_dl_utf8", editdistance_dl_utf8_init,
+     "editdistance_dl_utf8 must have exactly two arguments", false},
 };
 
 TEST(Init, RejectsAnyCountButTwoWithItsMessage) {
@@ -102,18 +109,40 @@ TEST(Row, ValuesNullsAndEmptyStrings) {
     }
 }
 
+TEST(Row, CharacterFunctionsCountCharacters) {
+    const std::vector<RowCase> cases = {
+        // The values of the byte functions for MXller / Muller and ab / ba.
+        {"M\xc3\xbcller", "Muller", 0.88888888888888895, 0.90000000016556847, 1, 1},
+        {"\xe4\xb8\xad\xe6\x96\x87", "\xe6\x96\x87\xe4\xb8\xad", 0.8333333333333334,
+         0.8333333333333334, 2, 1},
+        {"MARTHA", "MARHTA", 0.9444444444444445, 0.9611111113594638, 2, 1},
+        {"", "\xc3\xa9", 0.0, 0.0, 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        SqlCall call({c.a, c.b});
+        char is_null = 0, error = 0;
+        EXPECT_EQ(real_row(jaro_utf8, call, is_null, error), c.jaro);
+        EXPECT_EQ(real_row(jarowinkler_utf8, call, is_null, error), c.jarowinkler);
+        EXPECT_EQ(int_row(editdistance_utf8, call, is_null, error), c.editdistance);
+        EXPECT_EQ(int_row(editdistance_dl_utf8, call, is_null, error), c.editdistance_dl);
+        EXPECT_EQ(is_null, 0);
+        EXPECT_EQ(error, 0);
+    }
+}
+
 TEST(Row, NullInEitherPositionGivesNull) {
     const std::vector<std::vector<std::optional<std::string_view>>> calls = {
         {std::nullopt, "x"}, {"x", std::nullopt}, {std::nullopt, std::nullopt}};
     for (const auto& values : calls) {
         SqlCall call(values);
-        for (auto row : {jaro, jarowinkler}) {
+        for (auto row : {jaro, jarowinkler, jaro_utf8, jarowinkler_utf8}) {
             char is_null = 0, error = 0;
             EXPECT_EQ(real_row(row, call, is_null, error), 0.0);
             EXPECT_EQ(is_null, 1);
             EXPECT_EQ(error, 0);
         }
-        for (auto row : {editdistance, editdistance_dl}) {
+        for (auto row : {editdistance, editdistance_dl, editdistance_utf8, editdistance_dl_utf8}) {
             char is_null = 0, error = 0;
             EXPECT_EQ(int_row(row, call, is_null, error), 0);
             EXPECT_EQ(is_null, 1);

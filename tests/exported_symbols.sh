@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The library exports exactly the entry functions and the measures, nothing else.
+# The library exports exactly the entry functions and the measures of the
+# four byte functions, and the entry functions of the later ones, nothing else.
 set -euo pipefail
 expected=$(sort <<'NAMES'
 _Z6maxvalii
@@ -19,6 +20,14 @@ jaro
 jaro_init
 jarowinkler
 jarowinkler_init
+jaro_utf8
+jaro_utf8_init
+jarowinkler_utf8
+jarowinkler_utf8_init
+editdistance_utf8
+editdistance_utf8_init
+editdistance_dl_utf8
+editdistance_dl_utf8_init
 NAMES
 )
 actual=$(nm -D --defined-only "$1" | awk '{print $3}' | sort)

@@ -11,46 +11,71 @@
 #include <vector>
 
 #include "algorithms.h"
+#include "random_pairs.h"
 #include "sql_call.h"
 #include "udf.h"
 
 namespace {
 
 struct Answers {
-    double jaro, jarowinkler;
-    unsigned long levenshtein, osa;
+    double jaro, jarowinkler, jaro_utf8, jarowinkler_utf8;
+    unsigned long levenshtein, osa, levenshtein_utf8, osa_utf8;
     std::string common;
+
+    bool operator!=(const Answers& o) const {
+        return jaro != o.jaro || jarowinkler != o.jarowinkler || jaro_utf8 != o.jaro_utf8 ||
+               jarowinkler_utf8 != o.jarowinkler_utf8 || levenshtein != o.levenshtein ||
+               osa != o.osa || levenshtein_utf8 != o.levenshtein_utf8 || osa_utf8 != o.osa_utf8 ||
+               common != o.common;
+    }
 };
 
 Answers answers_for(std::string& a, std::string& b) {
     char* c = get_common_characters(a.data(), b.data(), a.size(), b.size(), a.size() / 2 + 1);
-    Answers r{jaro_distance(a.data(), b.data(), a.size(), b.size()),
-              jarowinkler_distance(a.data(), b.data(), a.size(), b.size()),
-              levenshteinDistance(a.data(), b.data(), a.size(), b.size()),
-              damerauLevenshteinDistance(a.data(), b.data(), a.size(), b.size()),
+    const unsigned long la = a.size(), lb = b.size();
+    Answers r{jaro_distance(a.data(), b.data(), la, lb),
+              jarowinkler_distance(a.data(), b.data(), la, lb),
+              likeness::jaro_utf8(a.data(), b.data(), la, lb),
+              likeness::jarowinkler_utf8(a.data(), b.data(), la, lb),
+              levenshteinDistance(a.data(), b.data(), la, lb),
+              damerauLevenshteinDistance(a.data(), b.data(), la, lb),
+              likeness::levenshtein_utf8(a.data(), b.data(), la, lb),
+              likeness::osa_utf8(a.data(), b.data(), la, lb),
               std::string(c, a.size() + 1)};
     delete[] c;
     return r;
 }
 
-// Returns the number of answers that differ from the expected ones.
-int check_entry_functions(const std::string& a, const std::string& b, const Answers& expected) {
+using Init = init_result (*)(UDF_INIT*, UDF_ARGS*, char*);
+
+// One SQL call through init and row; 0 if it answered `expected`.
+template <typename Result>
+int differs(Init init, Result (*row)(UDF_INIT*, UDF_ARGS*, char*, char*), std::string_view a,
+            std::string_view b, Result expected) {
     SqlCall call({a, b});
     UDF_INIT initid{};
     char message[512];
     char is_null = 0, error = 0;
-    int wrong = 0;
-    wrong += jaro_init(&initid, &call.args, message) != 0;
-    wrong += jaro(&initid, &call.args, &is_null, &error) != expected.jaro;
-    wrong += jarowinkler_init(&initid, &call.args, message) != 0;
-    wrong += jarowinkler(&initid, &call.args, &is_null, &error) != expected.jarowinkler;
-    wrong += editdistance_init(&initid, &call.args, message) != 0;
-    wrong += editdistance(&initid, &call.args, &is_null, &error) !=
-             static_cast<long long>(expected.levenshtein);
-    wrong += editdistance_dl_init(&initid, &call.args, message) != 0;
-    wrong += editdistance_dl(&initid, &call.args, &is_null, &error) !=
-             static_cast<long long>(expected.osa);
+    int wrong = init(&initid, &call.args, message) != 0;
+    wrong += row(&initid, &call.args, &is_null, &error) != expected;
     return wrong + is_null + error;
+}
+
+// Returns the number of answers that differ from the expected ones.
+int check_entry_functions(const std::string& a, const std::string& b, const Answers& expected) {
+    const auto as_long = [](unsigned long v) { return static_cast<long long>(v); };
+    int wrong = 0;
+    wrong += differs(jaro_init, jaro, a, b, expected.jaro);
+    wrong += differs(jarowinkler_init, jarowinkler, a, b, expected.jarowinkler);
+    wrong += differs(editdistance_init, editdistance, a, b, as_long(expected.levenshtein));
+    wrong += differs(editdistance_dl_init, editdistance_dl, a, b, as_long(expected.osa));
+    wrong += differs(jaro_utf8_init, jaro_utf8, a, b, expected.jaro_utf8);
+    wrong += differs(jarowinkler_utf8_init, jarowinkler_utf8, a, b, expected.jarowinkler_utf8);
+    wrong += differs(editdistance_utf8_init, editdistance_utf8, a, b,
+                     as_long(expected.levenshtein_utf8));
+    wrong +=
+        differs(editdistance_dl_utf8_init, editdistance_dl_utf8, a, b, as_long(expected.osa_utf8));
+    return wrong;
 }
 
 TEST(Threads, ConcurrentCallsGiveTheAnswersOfSingleCalls) {
@@ -62,6 +87,13 @@ TEST(Threads, ConcurrentCallsGiveTheAnswersOfSingleCalls) {
             for (auto& c : a) c = static_cast<char>('a' + rng() % 6);
             for (auto& c : b) c = static_cast<char>('a' + rng() % 6);
             pairs.emplace_back(a, b);
+        }
+    }
+    Pairs text(6);
+    for (std::size_t len : {3, 40, 300}) {
+        for (const Pieces& alphabet : {utf8_pieces(), code_points(0x4e00, 600)}) {
+            const Pieces a = text.random(alphabet, len);
+            pairs.emplace_back(joined(a), joined(text.edited(a, alphabet, 5)));
         }
     }
     std::vector<Answers> expected;
@@ -77,13 +109,10 @@ TEST(Threads, ConcurrentCallsGiveTheAnswersOfSingleCalls) {
                 for (std::size_t i = 0; i < pairs.size(); ++i) {
                     const std::size_t p = (i + t * 7) % pairs.size();
                     std::string a = pairs[p].first, b = pairs[p].second;  // own copies to pass
-                    const Answers got = answers_for(a, b);
                     const Answers& want = expected[p];
-                    wrong += got.jaro != want.jaro || got.jarowinkler != want.jarowinkler ||
-                             got.levenshtein != want.levenshtein || got.osa != want.osa ||
-                             got.common != want.common;
+                    wrong += answers_for(a, b) != want;
                     wrong += check_entry_functions(pairs[p].first, pairs[p].second, want);
-                    calls += 13;
+                    calls += 25;
                 }
             }
         });

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# 32 connections at once run all four functions; every answer must equal the
+# 32 connections at once run every function; every answer must equal the
 # single-connection answer, the server must keep its pid and uptime, and its
 # resident memory must not grow from one round to the next.
 #   concurrency.sh PLUGIN_DIR [ROUNDS]
@@ -13,19 +13,20 @@ private_dir dir load
 
 server_start "$dir" "$plugin_dir" --max-connections=100
 server_client "$dir" <"$here/../../sql/install.sql"
-server_client "$dir" --database=test <<'SQL'
-CREATE TABLE names (id INT PRIMARY KEY, name VARCHAR(60));
-INSERT INTO names SELECT seq, CONCAT(SUBSTRING('MARHTADUANEBERTHAX', 1 + seq % 11, 2 + seq % 5),
+server_client "$dir" --database=test --default-character-set=utf8mb4 <<'SQL'
+CREATE TABLE names (id INT PRIMARY KEY, name VARCHAR(60) CHARACTER SET utf8mb4);
+INSERT INTO names SELECT seq, CONCAT(SUBSTRING('MÁRHTADŮANEBĚRTHAX', 1 + seq % 11, 2 + seq % 5),
   IF(seq % 13 = 0, NULL, REPEAT(CHAR(65 + seq % 26), seq % 40)), SUBSTRING('abc', 1 + seq % 3))
   FROM seq_1_to_2000;
 SQL
 cat >"$dir/queries.sql" <<'SQL'
 SELECT id, jaro(name, 'MARHTA'), jarowinkler(name, 'DUANE'), editdistance(name, 'BERTHA'),
-  editdistance_dl(name, 'MARHTA') FROM names ORDER BY id;
+  editdistance_dl(name, 'MARHTA'), jaro_utf8(name, 'MÁRHTA'), jarowinkler_utf8(name, 'DŮANE'),
+  editdistance_utf8(name, 'BĚRTHA'), editdistance_dl_utf8(name, 'MARHTÁ') FROM names ORDER BY id;
 SELECT COUNT(*), SUM(jarowinkler(a.name, b.name)), SUM(editdistance_dl(a.name, b.name))
   FROM names a JOIN names b ON b.id = a.id % 97 + 1;
 SQL
-query() { server_client "$dir" --database=test --batch <"$dir/queries.sql"; }
+query() { server_client "$dir" --database=test --default-character-set=utf8mb4 --batch <"$dir/queries.sql"; }
 query >"$dir/expected.txt"
 
 pid=$(cat "$dir/pid")

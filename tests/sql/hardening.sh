@@ -15,7 +15,7 @@ private_dir dir hard
 server_start "$dir" "$plugin_dir" --max-allowed-packet=64M
 server_client "$dir" <"$here/../../sql/install.sql"
 pid=$(cat "$dir/pid")
-sql() { server_client "$dir" --database=test --max-allowed-packet=64M -NB "$@"; }
+sql() { server_client "$dir" --database=test --default-character-set=utf8mb4 --max-allowed-packet=64M -NB "$@"; }
 expect() {  # expect NAME EXPECTED QUERY
   local got
   got=$(sql -e "$3")
@@ -37,6 +37,14 @@ expect "16 MB on both sides, two edits 16 million bytes apart" $'2\t2' \
           editdistance_dl(INSERT(INSERT($big, 100, 1, 'x'), 16000000, 1, 'y'), $big)"
 expect "16 MB of bytes on both sides" "1" \
   "SELECT jaro(RANDOM_BYTES(1024), REPEAT(RANDOM_BYTES(1024), 16384)) BETWEEN 0 AND 1"
+# Characters: 16 MB of two-byte letters, and of letters of two alphabets.
+wide="REPEAT(_utf8mb4'éß', 4194304)" mixed="REPEAT(_utf8mb4'éЖ', 4194304)"
+expect "16 MB of characters, one edit" $'1\t1\t1\t1' \
+  "SELECT editdistance_utf8($wide, INSERT($wide, 5000000, 1, 'x')), editdistance_dl_utf8($mixed, INSERT($mixed, 9, 1, 'x')),
+          jaro_utf8($wide, $wide), jarowinkler_utf8($mixed, $mixed) = 1"
+expect "16 MB of characters against 3, as the same shape in bytes" $'8388608\t1\t1' \
+  "SELECT editdistance_utf8($mixed, 'abc'), jaro_utf8('éßé', $wide) = jaro('xyx', REPEAT('xy', 4194304)),
+          jarowinkler_utf8($mixed, 'éЖЖ') = jarowinkler(REPEAT('xy', 4194304), 'xyy')"
 
 # A statement killed while it runs the functions.
 long_query="SELECT COUNT(*) FROM seq_1_to_1000000000 WHERE jarowinkler(CONCAT('MAR', seq), 'MARHTA') > 0.9 AND editdistance(seq, 'x') > 0"
@@ -58,7 +66,8 @@ echo "ok: KILL QUERY stopped a statement running the functions"
 
 # Rounds of calls in one connection: 250,000 short pairs per function, which
 # need no scratch memory, and 5,000 pairs per function long enough that every
-# measure takes its scratch from the heap. One warm-up round, then eight.
+# measure takes its scratch from the heap; bytes and characters (letters of
+# one alphabet, and of several). One warm-up round, then eight.
 long1="REPEAT(UNHEX(SHA2(seq, 512)), 12)" long2="REPEAT(UNHEX(SHA2(seq + 1, 512)), 12)"
 round="SELECT COUNT(*) FROM seq_1_to_250000 WHERE jaro(CONCAT('MARTHA', seq), 'MARHTA') > 2;
 SELECT COUNT(*) FROM seq_1_to_250000 WHERE jarowinkler(CONCAT(seq, 'MARTHA'), 'MARHTA') > 2;
@@ -67,7 +76,11 @@ SELECT COUNT(*) FROM seq_1_to_250000 WHERE editdistance_dl(REPEAT(seq, 9), 'MARH
 SELECT COUNT(*) FROM seq_1_to_5000 WHERE jaro($long1, $long2) > 2;
 SELECT COUNT(*) FROM seq_1_to_5000 WHERE jarowinkler($long1, $long2) > 2;
 SELECT COUNT(*) FROM seq_1_to_5000 WHERE editdistance($long1, $long2) < 0;
-SELECT COUNT(*) FROM seq_1_to_5000 WHERE editdistance_dl($long1, $long2) < 0;"
+SELECT COUNT(*) FROM seq_1_to_5000 WHERE editdistance_dl($long1, $long2) < 0;
+SELECT COUNT(*) FROM seq_1_to_250000 WHERE jarowinkler_utf8(CONCAT(seq, 'MÄRTHA'), 'MARHTÄ') > 2;
+SELECT COUNT(*) FROM seq_1_to_250000 WHERE editdistance_utf8(CONCAT('Łódź', seq), 'Lodž') < 0;
+SELECT COUNT(*) FROM seq_1_to_5000 WHERE jaro_utf8(CONVERT($long1 USING utf8mb4), CONVERT($long2 USING utf8mb4)) > 2;
+SELECT COUNT(*) FROM seq_1_to_5000 WHERE editdistance_dl_utf8(REPEAT(CONCAT('Łódź', seq), 150), REPEAT('Lodž', 160)) < 0;"
 {
   echo "$round"
   for r in $(seq 1 8); do
@@ -75,7 +88,7 @@ SELECT COUNT(*) FROM seq_1_to_5000 WHERE editdistance_dl($long1, $long2) < 0;"
     echo "\\! awk '/^VmRSS/ { print \$2 }' /proc/$pid/status >>$dir/rss"
   done
 } | sql >/dev/null
-steady_memory "$((8 * 4 * 255000)) calls in one connection" $(cat "$dir/rss")
+steady_memory "$((8 * 6 * 255000)) calls in one connection" $(cat "$dir/rss")
 
 [ "$(sql -e 'SELECT 1')" = 1 ] && [ "$(cat "$dir/pid")" = "$pid" ] && kill -0 "$pid"
 if grep -E -i 'got signal|terminate called|assertion|stack trace|segfault' "$dir/error.log"; then
