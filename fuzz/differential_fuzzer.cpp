@@ -1,8 +1,9 @@
 // Splits the input into two byte strings and checks every measure, over
 // bytes and over characters, against the simple reference, bit for bit, and
 // the symmetric properties.
-// Input: a byte that sets the length of stretched values, two bytes giving
-// where to split, then the bytes of both strings.
+// Input: a byte that sets the bound of the bounded forms and the length of
+// stretched values, two bytes giving where to split, then the bytes of both
+// strings.
 //
 // Built twice. The differential fuzzer compares the two strings as they
 // are. The stretched fuzzer (LIKENESS_FUZZ_STRETCHED) repeats the first
@@ -10,6 +11,7 @@
 // that long values reach the band the edit distances try first; it checks
 // the distances only, and has a corpus of its own, since its inputs cost a
 // hundred times as much.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,6 +31,12 @@ void check(bool ok) {
     if (!ok) __builtin_trap();
 }
 
+// What a bounded distance gives: the distance within the bound, else the
+// bound + 1.
+unsigned long within(unsigned long distance, unsigned long bound) {
+    return distance <= bound ? distance : bound + 1;
+}
+
 bool same_common_characters(std::string& a, std::string& b, unsigned long range) {
     char* c = get_common_characters(a.data(), b.data(), a.size(), b.size(), range);
     std::string expected = reference::common_characters(a, b, range);
@@ -39,8 +47,9 @@ bool same_common_characters(std::string& a, std::string& b, unsigned long range)
 }
 
 // The reference reads only the cells within `reach` diagonals of the main
-// one, which is exact when the distance is at most reach.
-void check_distances(std::string& a, std::string& b, unsigned long reach) {
+// one, which is exact when the distance is at most reach. The bounded forms
+// give min(distance, bound + 1).
+void check_distances(std::string& a, std::string& b, unsigned long reach, unsigned long bound) {
     char* pa = a.data();
     char* pb = b.data();
     const unsigned long la = a.size(), lb = b.size();
@@ -49,20 +58,26 @@ void check_distances(std::string& a, std::string& b, unsigned long reach) {
     check(l == reference::levenshtein(a, b, reach));
     check(o == reference::osa(a, b, reach));
     check(o <= l && l <= (la > lb ? la : lb));
+    check(likeness::levenshtein_bounded(pa, pb, la, lb, bound) == within(l, bound));
+    check(likeness::osa_bounded(pb, pa, lb, la, bound) == within(o, bound));
 }
 
 // The measures over characters against the reference over code points.
-void check_characters(const std::string& a, const std::string& b) {
+void check_characters(const std::string& a, const std::string& b, unsigned long bound) {
     const std::u32string ua = reference::units(a), ub = reference::units(b);
     const unsigned long la = a.size(), lb = b.size();
     check(likeness::jaro_utf8(a.data(), b.data(), la, lb) == reference::jaro(ua, ub));
     check(likeness::jarowinkler_utf8(a.data(), b.data(), la, lb) == reference::jarowinkler(ua, ub));
-    check(likeness::levenshtein_utf8(a.data(), b.data(), la, lb) == reference::levenshtein(ua, ub));
-    check(likeness::osa_utf8(a.data(), b.data(), la, lb) == reference::osa(ua, ub));
-    check(likeness::osa_utf8(b.data(), a.data(), lb, la) == reference::osa(ua, ub));
+    const unsigned long l = reference::levenshtein(ua, ub), o = reference::osa(ua, ub);
+    check(likeness::levenshtein_utf8(a.data(), b.data(), la, lb) == l);
+    check(likeness::osa_utf8(a.data(), b.data(), la, lb) == o);
+    check(likeness::osa_utf8(b.data(), a.data(), lb, la) == o);
+    check(likeness::levenshtein_utf8_bounded(a.data(), b.data(), la, lb, bound) ==
+          within(l, bound));
+    check(likeness::osa_utf8_bounded(b.data(), a.data(), lb, la, bound) == within(o, bound));
 }
 
-void check_all(std::string& a, std::string& b, unsigned long other_range) {
+void check_all(std::string& a, std::string& b, unsigned long other_range, unsigned long bound) {
     char* pa = a.data();
     char* pb = b.data();
     const unsigned long la = a.size(), lb = b.size();
@@ -76,8 +91,8 @@ void check_all(std::string& a, std::string& b, unsigned long other_range) {
     check(j == jaro_distance(pb, pa, lb, la));
     check(w == jarowinkler_distance(pb, pa, lb, la));
     check(0.0 <= j && j <= w && w <= 1.0);
-    check_distances(a, b, la > lb ? la : lb);
-    check_characters(a, b);
+    check_distances(a, b, la > lb ? la : lb, bound);
+    check_characters(a, b, bound);
     check(levenshteinDistance(pa, pb, la, lb) == levenshteinDistance(pb, pa, lb, la));
     check(damerauLevenshteinDistance(pa, pb, la, lb) == damerauLevenshteinDistance(pb, pa, lb, la));
 }
@@ -128,12 +143,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t split = (data[1] | data[2] << 8) % (size - 2);
     std::string a(reinterpret_cast<const char*>(data) + 3, split);
     std::string b(reinterpret_cast<const char*>(data) + 3 + split, size - 3 - split);
+    // The bounds the bounded forms are checked at: mostly small, where they
+    // give up, now and then beyond every length.
+    const unsigned long bound = data[0] == 255 ? ~0ul : data[0] % 64;
     if (!kStretched) {
-        check_all(a, b, split % 7);
+        check_all(a, b, split % 7, bound);
     } else if (!a.empty()) {
         std::string long_a, long_b;
         const std::size_t edits = stretch(a, b, 8192 + data[0] * 16, long_a, long_b);
-        check_distances(long_a, long_b, 2 * edits);
+        check_distances(long_a, long_b, 2 * edits, data[0] % 2 ? 2 * edits : edits / 2);
     }
     return 0;
 }

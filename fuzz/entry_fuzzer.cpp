@@ -1,6 +1,7 @@
 // Drives every entry function through the server's own records: the
 // input chooses the argument count (0 to 4), which arguments are NULL, and
 // the bytes and lengths of the others. Checks what a server relies on.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -38,18 +39,29 @@ std::vector<std::optional<std::string_view>> parse(const std::uint8_t* data, std
     return values;
 }
 
+// Init accepts its own argument count only, asking for strings (and an
+// integer third), and otherwise leaves the types and copies its message.
+void check_init(Init init, SqlCall& call, UDF_INIT& initid, const char* message_text,
+                unsigned count) {
+    char message[512];
+    std::memset(message, 'x', sizeof message);
+    const init_result rejected = init(&initid, &call.args, message);
+    const bool accepted = call.args.arg_count == count;
+    check(rejected == (accepted ? 0 : 1));
+    if (!accepted) check(std::strcmp(message, message_text) == 0);
+    for (unsigned i = 0; i < call.args.arg_count; ++i) {
+        const Item_result asked = i < 2 ? STRING_RESULT : INT_RESULT;
+        check(call.types[i] == (accepted ? asked : REAL_RESULT));
+    }
+}
+
 template <typename Row, typename Measure>
 void check_pair(Init init, Row row, Measure measure, const char* message_text,
                 const std::vector<std::optional<std::string_view>>& values) {
     SqlCall call(values);
     UDF_INIT initid{};
-    char message[512];
-    std::memset(message, 'x', sizeof message);
-    const init_result rejected = init(&initid, &call.args, message);
+    check_init(init, call, initid, message_text, 2);
     const bool two = values.size() == 2;
-    check(rejected == (two ? 0 : 1));
-    if (!two) check(std::strcmp(message, message_text) == 0);
-    for (Item_result t : call.types) check(t == (two ? STRING_RESULT : INT_RESULT));
 
     // Servers call the row function only after an accepting init; it must be
     // safe even so.
@@ -61,6 +73,34 @@ void check_pair(Init init, Row row, Measure measure, const char* message_text,
     if (!null_row) {
         check(value == measure(call.args.args[0], call.args.args[1], call.args.lengths[0],
                                call.args.lengths[1]));
+    }
+}
+
+// A bounded distance, the third value's first bytes read as its bound: the
+// plain distance when within it, else the bound + 1; NULL for a NULL value
+// or a negative bound.
+void check_bounded(Init init, long long (*row)(UDF_INIT*, UDF_ARGS*, char*, char*),
+                   unsigned long (*distance)(const char*, const char*, unsigned long,
+                                             unsigned long),
+                   const char* message_text, std::vector<std::optional<std::string_view>> values) {
+    long long bound = 0;
+    if (values.size() == 3 && values[2]) {
+        std::memcpy(&bound, values[2]->data(), std::min(values[2]->size(), sizeof bound));
+        values[2] = integer_argument(bound);
+    }
+    SqlCall call(values);
+    UDF_INIT initid{};
+    check_init(init, call, initid, message_text, 3);
+    char is_null = 0, error = 0;
+    const long long value = row(&initid, &call.args, &is_null, &error);
+    check(error == 0);
+    const bool null_row = values.size() != 3 || !values[0] || !values[1] || !values[2] || bound < 0;
+    check(is_null == (null_row ? 1 : 0));
+    if (!null_row) {
+        const unsigned long d =
+            distance(values[0]->data(), values[1]->data(), values[0]->size(), values[1]->size());
+        const auto k = static_cast<unsigned long>(bound);
+        check(static_cast<unsigned long>(value) == (d <= k ? d : k + 1));
     }
 }
 
@@ -101,5 +141,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return static_cast<long long>(likeness::osa_utf8(x, y, lx, ly));
         },
         "editdistance_dl_utf8 must have exactly two arguments", values);
+    check_bounded(
+        editdistance_bounded_init, editdistance_bounded,
+        [](const char* x, const char* y, unsigned long lx, unsigned long ly) {
+            return levenshteinDistance(const_cast<char*>(x), const_cast<char*>(y), lx, ly);
+        },
+        "editdistance_bounded must have exactly three arguments", values);
+    check_bounded(
+        editdistance_dl_bounded_init, editdistance_dl_bounded,
+        [](const char* x, const char* y, unsigned long lx, unsigned long ly) {
+            return damerauLevenshteinDistance(const_cast<char*>(x), const_cast<char*>(y), lx, ly);
+        },
+        "editdistance_dl_bounded must have exactly three arguments", values);
+    check_bounded(editdistance_utf8_bounded_init, editdistance_utf8_bounded,
+                  likeness::levenshtein_utf8,
+                  "editdistance_utf8_bounded must have exactly three arguments", values);
+    check_bounded(editdistance_dl_utf8_bounded_init, editdistance_dl_utf8_bounded,
+                  likeness::osa_utf8,
+                  "editdistance_dl_utf8_bounded must have exactly three arguments", values);
     return 0;
 }

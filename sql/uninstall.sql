@@ -7,3 +7,7 @@ DROP FUNCTION IF EXISTS jaro_utf8;
 DROP FUNCTION IF EXISTS jarowinkler_utf8;
 DROP FUNCTION IF EXISTS editdistance_utf8;
 DROP FUNCTION IF EXISTS editdistance_dl_utf8;
+DROP FUNCTION IF EXISTS editdistance_bounded;
+DROP FUNCTION IF EXISTS editdistance_dl_bounded;
+DROP FUNCTION IF EXISTS editdistance_utf8_bounded;
+DROP FUNCTION IF EXISTS editdistance_dl_utf8_bounded;

@@ -6,6 +6,8 @@
 //
 // Scratch memory that cannot be allocated never raises: the similarities then
 // return NaN, the distances kDistanceFailed, get_common_characters nullptr.
+// Long calls inside a server stop when their statement is killed, and return
+// the same failure values.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +62,20 @@ double jarowinkler_utf8(const char* s1, const char* s2, unsigned long len1, unsi
 unsigned long levenshtein_utf8(const char* s1, const char* s2, unsigned long len1,
                                unsigned long len2);
 unsigned long osa_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
+
+// The edit distances, over bytes or characters, when they are at most
+// `bound`, else exactly bound + 1, in O(bound * n / 64) word steps: only the
+// diagonals within reach of the bound are computed. A bound at least the
+// longer length bounds nothing (and bound + 1 never overflows). Not exported;
+// kDistanceFailed when memory runs out or the statement is killed.
+unsigned long levenshtein_bounded(const char* s1, const char* s2, unsigned long len1,
+                                  unsigned long len2, unsigned long bound);
+unsigned long osa_bounded(const char* s1, const char* s2, unsigned long len1, unsigned long len2,
+                          unsigned long bound);
+unsigned long levenshtein_utf8_bounded(const char* s1, const char* s2, unsigned long len1,
+                                       unsigned long len2, unsigned long bound);
+unsigned long osa_utf8_bounded(const char* s1, const char* s2, unsigned long len1,
+                               unsigned long len2, unsigned long bound);
 
 }  // namespace likeness
 

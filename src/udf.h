@@ -38,4 +38,21 @@ LIKENESS_EXPORT init_result editdistance_dl_utf8_init(UDF_INIT* initid, UDF_ARGS
                                                       char* message);
 LIKENESS_EXPORT long long editdistance_dl_utf8(UDF_INIT* initid, UDF_ARGS* args, char* is_null,
                                                char* error);
+
+LIKENESS_EXPORT init_result editdistance_bounded_init(UDF_INIT* initid, UDF_ARGS* args,
+                                                      char* message);
+LIKENESS_EXPORT long long editdistance_bounded(UDF_INIT* initid, UDF_ARGS* args, char* is_null,
+                                               char* error);
+LIKENESS_EXPORT init_result editdistance_dl_bounded_init(UDF_INIT* initid, UDF_ARGS* args,
+                                                         char* message);
+LIKENESS_EXPORT long long editdistance_dl_bounded(UDF_INIT* initid, UDF_ARGS* args, char* is_null,
+                                                  char* error);
+LIKENESS_EXPORT init_result editdistance_utf8_bounded_init(UDF_INIT* initid, UDF_ARGS* args,
+                                                           char* message);
+LIKENESS_EXPORT long long editdistance_utf8_bounded(UDF_INIT* initid, UDF_ARGS* args, char* is_null,
+                                                    char* error);
+LIKENESS_EXPORT init_result editdistance_dl_utf8_bounded_init(UDF_INIT* initid, UDF_ARGS* args,
+                                                              char* message);
+LIKENESS_EXPORT long long editdistance_dl_utf8_bounded(UDF_INIT* initid, UDF_ARGS* args,
+                                                       char* is_null, char* error);
 }

@@ -344,15 +344,17 @@ Similarity similarity(const char* s1, const char* s2, unsigned long len1, unsign
 }
 
 template <bool kTranspositions>
-unsigned long distance(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
+unsigned long distance(const char* s1, const char* s2, unsigned long len1, unsigned long len2,
+                       unsigned long bound) {
     if (both_ascii(s1, s2, len1, len2)) {
-        return aligned_distance<kTranspositions>(trimmed(bytes(s1), bytes(s2), len1, len2));
+        return aligned_distance<kTranspositions>(trimmed(bytes(s1), bytes(s2), len1, len2), bound);
     }
     {
         WindowPair pair(s1, s2, len1, len2);
         if (pair.a == nullptr) return kDistanceFailed;
         if (pair.fits) {
-            return aligned_distance<kTranspositions>(trimmed(pair.a, pair.b, pair.n1, pair.n2));
+            return aligned_distance<kTranspositions>(trimmed(pair.a, pair.b, pair.n1, pair.n2),
+                                                     bound);
         }
     }
     UnitPair units(s1, s2, len1, len2);
@@ -366,9 +368,9 @@ unsigned long distance(const char* s1, const char* s2, unsigned long len1, unsig
     if (!numbers.renumber(pattern, s.m) || !numbers.renumber(text, s.n)) return kDistanceFailed;
     if (numbers.alphabet() <= 256) {
         return aligned_distance<kTranspositions>(
-            Alignment<unsigned char>{narrowed(pattern, s.m), s.m, narrowed(text, s.n), s.n});
+            Alignment<unsigned char>{narrowed(pattern, s.m), s.m, narrowed(text, s.n), s.n}, bound);
     }
-    return aligned_distance<kTranspositions>(s);
+    return aligned_distance<kTranspositions>(s, bound);
 }
 
 }  // namespace
@@ -392,11 +394,21 @@ double jarowinkler_utf8(const char* s1, const char* s2, unsigned long len1, unsi
 
 unsigned long levenshtein_utf8(const char* s1, const char* s2, unsigned long len1,
                                unsigned long len2) {
-    return distance<false>(s1, s2, len1, len2);
+    return distance<false>(s1, s2, len1, len2, kUnbounded);
 }
 
 unsigned long osa_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
-    return distance<true>(s1, s2, len1, len2);
+    return distance<true>(s1, s2, len1, len2, kUnbounded);
+}
+
+unsigned long levenshtein_utf8_bounded(const char* s1, const char* s2, unsigned long len1,
+                                       unsigned long len2, unsigned long bound) {
+    return distance<false>(s1, s2, len1, len2, bound);
+}
+
+unsigned long osa_utf8_bounded(const char* s1, const char* s2, unsigned long len1,
+                               unsigned long len2, unsigned long bound) {
+    return distance<true>(s1, s2, len1, len2, bound);
 }
 
 }  // namespace likeness

@@ -139,6 +139,16 @@ TEST(AllocationFailure, MeasuresReturnTheirFailureValue) {
              return likeness::osa_utf8(wide_a.data(), wide_b.data(), wide_a.size(),
                                        wide_b.size()) == kDistanceFailed;
          }},
+        {"levenshtein_bounded",
+         [] {
+             return likeness::levenshtein_bounded(a.data(), b.data(), a.size(), b.size(), 100) ==
+                    kDistanceFailed;
+         }},
+        {"osa_utf8_bounded",
+         [] {
+             return likeness::osa_utf8_bounded(wide_a.data(), wide_b.data(), wide_a.size(),
+                                               wide_b.size(), 2000) == kDistanceFailed;
+         }},
         {"get_common_characters",
          [] {
              char* c = get_common_characters(a.data(), b.data(), a.size(), b.size(), 9);
@@ -189,6 +199,9 @@ Attempt row_attempt(Row row, SqlCall& call) {
 TEST(AllocationFailure, RowFunctionsAnswerNull) {
     SqlCall call({a, b});
     SqlCall wide_call({wide_a, wide_b});
+    const long long bound = 100;
+    SqlCall bounded_call({a, b, integer_argument(bound)});
+    SqlCall wide_bounded_call({wide_a, wide_b, integer_argument(bound)});
     const Measure rows[] = {
         {"jaro", row_attempt(jaro, call)},
         {"jarowinkler", row_attempt(jarowinkler, call)},
@@ -198,6 +211,11 @@ TEST(AllocationFailure, RowFunctionsAnswerNull) {
         {"jarowinkler_utf8", row_attempt(jarowinkler_utf8, wide_call)},
         {"editdistance_utf8", row_attempt(editdistance_utf8, wide_call)},
         {"editdistance_dl_utf8", row_attempt(editdistance_dl_utf8, wide_call)},
+        {"editdistance_bounded", row_attempt(editdistance_bounded, bounded_call)},
+        {"editdistance_dl_bounded", row_attempt(editdistance_dl_bounded, bounded_call)},
+        {"editdistance_utf8_bounded", row_attempt(editdistance_utf8_bounded, wide_bounded_call)},
+        {"editdistance_dl_utf8_bounded",
+         row_attempt(editdistance_dl_utf8_bounded, wide_bounded_call)},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);

@@ -19,6 +19,26 @@ std::string shown(const std::string& s) {
     return s.size() > 80 ? std::to_string(s.size()) + " bytes" : ::testing::PrintToString(s);
 }
 
+// The bounds a bounded distance is checked at: 0, around the distance d, a
+// third of it, and beyond every length.
+std::vector<unsigned long> bounds_around(unsigned long d) {
+    std::vector<unsigned long> bounds = {0, d / 3, d + 1, d + 64, ~0ul};
+    if (d > 0) bounds.push_back(d - 1);
+    if (d > 1) bounds.push_back(d);
+    return bounds;
+}
+
+using Bounded = unsigned long (*)(const char*, const char*, unsigned long, unsigned long,
+                                  unsigned long);
+
+// min(d, k + 1) at every bound around the distance d.
+void expect_bounded(Bounded bounded, const std::string& a, const std::string& b, unsigned long d) {
+    for (unsigned long k : bounds_around(d)) {
+        ASSERT_EQ(bounded(a.data(), b.data(), a.size(), b.size(), k), k < d ? k + 1 : d)
+            << "bound " << k;
+    }
+}
+
 void expect_same_as_reference(std::string a, std::string b) {
     SCOPED_TRACE(shown(a) + " / " + shown(b));
     char* pa = a.data();
@@ -26,8 +46,11 @@ void expect_same_as_reference(std::string a, std::string b) {
     ASSERT_EQ(jaro_distance(pa, pb, a.size(), b.size()), reference::jaro(a, b));
     ASSERT_EQ(jarowinkler_distance(pa, pb, a.size(), b.size()), reference::jarowinkler(a, b));
     ASSERT_EQ(get_prefix_length(pa, pb, a.size(), b.size()), reference::prefix_length(a, b));
-    ASSERT_EQ(levenshteinDistance(pa, pb, a.size(), b.size()), reference::levenshtein(a, b));
-    ASSERT_EQ(damerauLevenshteinDistance(pa, pb, a.size(), b.size()), reference::osa(a, b));
+    const unsigned long levenshtein = reference::levenshtein(a, b), osa = reference::osa(a, b);
+    ASSERT_EQ(levenshteinDistance(pa, pb, a.size(), b.size()), levenshtein);
+    ASSERT_EQ(damerauLevenshteinDistance(pa, pb, a.size(), b.size()), osa);
+    expect_bounded(likeness::levenshtein_bounded, a, b, levenshtein);
+    expect_bounded(likeness::osa_bounded, a, b, osa);
     for (unsigned long range : {a.size() / 2 + 1, 0ul, 3ul, 1ul << 40}) {
         char* c = get_common_characters(pa, pb, a.size(), b.size(), range);
         const std::string expected = reference::common_characters(a, b, range);
@@ -107,6 +130,41 @@ TEST(Differential, RepeatedBytesAndSharedEnds) {
     }
 }
 
+// Paths along the edge of the band: q symbols deleted at the start and q
+// others appended at the end (or the other way round) keep the cheapest path
+// on the diagonal q off the main one, the farthest a path of its cost can
+// go, with adjacent swaps along the way so that transpositions happen there
+// too, across block boundaries.
+TEST(Differential, PathsAlongTheEdgeOfTheBand) {
+    Pairs pairs(8);
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz";
+    for (std::size_t len : {100, 300, 1500}) {
+        for (std::size_t q : {1, 5, 30, 70}) {
+            std::string shifted = pairs.random(alphabet, len);
+            for (std::size_t p = 7; p + 1 < shifted.size(); p += 13) {
+                std::swap(shifted[p], shifted[p + 1]);
+            }
+            const std::string deleted = pairs.random(alphabet, q) + shifted;
+            const std::string appended = shifted + pairs.random(alphabet, q);
+            expect_same_as_reference(deleted, appended);
+            expect_same_as_reference(appended, deleted);
+            expect_same_as_reference(deleted, appended + pairs.random(alphabet, q / 2));
+        }
+    }
+    // A swap on the band's last diagonal, the edge with one edit to spare, at
+    // the first row of a block: the band leaves the block above at that very
+    // column.
+    for (std::size_t block : {1, 2}) {
+        for (std::size_t q : {3, 20}) {
+            const std::string s = pairs.random(alphabet, 64 * block + 100);
+            std::string swapped = s;
+            std::swap(swapped[64 * block - 1], swapped[64 * block]);
+            expect_same_as_reference(s + pairs.random(alphabet, q),
+                                     pairs.random(alphabet, q) + swapped);
+        }
+    }
+}
+
 // Patterns of 128 blocks and more first go through the band of 64 diagonals
 // around the main one, which is exact up to 64 edits and hands longer
 // distances on to the blocks: pairs of 8 to 20 KiB with 3 to about 200 edits
@@ -140,9 +198,11 @@ TEST(Differential, LongPairsThroughTheBand) {
         SCOPED_TRACE(std::to_string(cases[c].len) + " bytes, " + std::to_string(cases[c].edits) +
                      " edits");
         const unsigned long d = levenshteinDistance(x.data(), y.data(), x.size(), y.size());
+        const unsigned long osa = reference::osa(a, b);
         ASSERT_EQ(d, reference::levenshtein(a, b));
-        ASSERT_EQ(damerauLevenshteinDistance(x.data(), y.data(), x.size(), y.size()),
-                  reference::osa(a, b));
+        ASSERT_EQ(damerauLevenshteinDistance(x.data(), y.data(), x.size(), y.size()), osa);
+        expect_bounded(likeness::levenshtein_bounded, a, b, d);
+        expect_bounded(likeness::osa_bounded, a, b, osa);
         (d <= 64 ? within : beyond) += 1;
     }
     EXPECT_GT(within, 1ul);
@@ -160,9 +220,12 @@ void expect_characters_as_reference(const std::string& a, const std::string& b,
         ASSERT_EQ(likeness::jarowinkler_utf8(a.data(), b.data(), la, lb),
                   reference::jarowinkler(ua, ub));
     }
-    ASSERT_EQ(likeness::levenshtein_utf8(a.data(), b.data(), la, lb),
-              reference::levenshtein(ua, ub, reach));
-    ASSERT_EQ(likeness::osa_utf8(a.data(), b.data(), la, lb), reference::osa(ua, ub, reach));
+    const unsigned long levenshtein = reference::levenshtein(ua, ub, reach);
+    const unsigned long osa = reference::osa(ua, ub, reach);
+    ASSERT_EQ(likeness::levenshtein_utf8(a.data(), b.data(), la, lb), levenshtein);
+    ASSERT_EQ(likeness::osa_utf8(a.data(), b.data(), la, lb), osa);
+    expect_bounded(likeness::levenshtein_utf8_bounded, a, b, levenshtein);
+    expect_bounded(likeness::osa_utf8_bounded, a, b, osa);
 }
 
 TEST(DifferentialCharacters, WellFormedAndBrokenUtf8) {

@@ -28,6 +28,14 @@ editdistance_utf8
 editdistance_utf8_init
 editdistance_dl_utf8
 editdistance_dl_utf8_init
+editdistance_bounded
+editdistance_bounded_init
+editdistance_dl_bounded
+editdistance_dl_bounded_init
+editdistance_utf8_bounded
+editdistance_utf8_bounded_init
+editdistance_dl_utf8_bounded
+editdistance_dl_utf8_bounded_init
 NAMES
 )
 actual=$(nm -D --defined-only "$1" | awk '{print $3}' | sort)

@@ -9,14 +9,14 @@
 
 // The arguments of one SQL call as the server hands them over, pointing at
 // the caller's bytes; an empty optional stands for SQL NULL. The types start
-// as INT_RESULT, so a test can see init ask for strings.
+// as REAL_RESULT, so a test can see init ask for strings and integers.
 class SqlCall {
   public:
     explicit SqlCall(const std::vector<std::optional<std::string_view>>& values) {
         for (const auto& v : values) {
             pointers_.push_back(v ? const_cast<char*>(v->data()) : nullptr);
             lengths_.push_back(v ? v->size() : 0);
-            types.push_back(INT_RESULT);
+            types.push_back(REAL_RESULT);
         }
         args = UDF_ARGS{static_cast<unsigned int>(values.size()), types.data(), pointers_.data(),
                         lengths_.data(), nullptr};
@@ -31,3 +31,8 @@ class SqlCall {
     std::vector<char*> pointers_;
     std::vector<unsigned long> lengths_;
 };
+
+// An integer argument as the server hands it over: the bytes of a long long.
+inline std::string_view integer_argument(const long long& value) {
+    return {reinterpret_cast<const char*>(&value), sizeof value};
+}

@@ -17,16 +17,21 @@
 
 namespace {
 
+// The bound of the bounded distances: below most distances of the pairs.
+constexpr long long kBound = 5;
+
 struct Answers {
     double jaro, jarowinkler, jaro_utf8, jarowinkler_utf8;
     unsigned long levenshtein, osa, levenshtein_utf8, osa_utf8;
+    unsigned long levenshtein_bounded, osa_utf8_bounded;
     std::string common;
 
     bool operator!=(const Answers& o) const {
         return jaro != o.jaro || jarowinkler != o.jarowinkler || jaro_utf8 != o.jaro_utf8 ||
                jarowinkler_utf8 != o.jarowinkler_utf8 || levenshtein != o.levenshtein ||
                osa != o.osa || levenshtein_utf8 != o.levenshtein_utf8 || osa_utf8 != o.osa_utf8 ||
-               common != o.common;
+               levenshtein_bounded != o.levenshtein_bounded ||
+               osa_utf8_bounded != o.osa_utf8_bounded || common != o.common;
     }
 };
 
@@ -41,6 +46,8 @@ Answers answers_for(std::string& a, std::string& b) {
               damerauLevenshteinDistance(a.data(), b.data(), la, lb),
               likeness::levenshtein_utf8(a.data(), b.data(), la, lb),
               likeness::osa_utf8(a.data(), b.data(), la, lb),
+              likeness::levenshtein_bounded(a.data(), b.data(), la, lb, kBound),
+              likeness::osa_utf8_bounded(a.data(), b.data(), la, lb, kBound),
               std::string(c, a.size() + 1)};
     delete[] c;
     return r;
@@ -50,9 +57,9 @@ using Init = init_result (*)(UDF_INIT*, UDF_ARGS*, char*);
 
 // One SQL call through init and row; 0 if it answered `expected`.
 template <typename Result>
-int differs(Init init, Result (*row)(UDF_INIT*, UDF_ARGS*, char*, char*), std::string_view a,
-            std::string_view b, Result expected) {
-    SqlCall call({a, b});
+int differs(Init init, Result (*row)(UDF_INIT*, UDF_ARGS*, char*, char*),
+            const std::vector<std::optional<std::string_view>>& values, Result expected) {
+    SqlCall call(values);
     UDF_INIT initid{};
     char message[512];
     char is_null = 0, error = 0;
@@ -64,17 +71,23 @@ int differs(Init init, Result (*row)(UDF_INIT*, UDF_ARGS*, char*, char*), std::s
 // Returns the number of answers that differ from the expected ones.
 int check_entry_functions(const std::string& a, const std::string& b, const Answers& expected) {
     const auto as_long = [](unsigned long v) { return static_cast<long long>(v); };
+    const std::vector<std::optional<std::string_view>> two = {a, b},
+                                                       three = {a, b, integer_argument(kBound)};
     int wrong = 0;
-    wrong += differs(jaro_init, jaro, a, b, expected.jaro);
-    wrong += differs(jarowinkler_init, jarowinkler, a, b, expected.jarowinkler);
-    wrong += differs(editdistance_init, editdistance, a, b, as_long(expected.levenshtein));
-    wrong += differs(editdistance_dl_init, editdistance_dl, a, b, as_long(expected.osa));
-    wrong += differs(jaro_utf8_init, jaro_utf8, a, b, expected.jaro_utf8);
-    wrong += differs(jarowinkler_utf8_init, jarowinkler_utf8, a, b, expected.jarowinkler_utf8);
-    wrong += differs(editdistance_utf8_init, editdistance_utf8, a, b,
-                     as_long(expected.levenshtein_utf8));
+    wrong += differs(jaro_init, jaro, two, expected.jaro);
+    wrong += differs(jarowinkler_init, jarowinkler, two, expected.jarowinkler);
+    wrong += differs(editdistance_init, editdistance, two, as_long(expected.levenshtein));
+    wrong += differs(editdistance_dl_init, editdistance_dl, two, as_long(expected.osa));
+    wrong += differs(jaro_utf8_init, jaro_utf8, two, expected.jaro_utf8);
+    wrong += differs(jarowinkler_utf8_init, jarowinkler_utf8, two, expected.jarowinkler_utf8);
     wrong +=
-        differs(editdistance_dl_utf8_init, editdistance_dl_utf8, a, b, as_long(expected.osa_utf8));
+        differs(editdistance_utf8_init, editdistance_utf8, two, as_long(expected.levenshtein_utf8));
+    wrong +=
+        differs(editdistance_dl_utf8_init, editdistance_dl_utf8, two, as_long(expected.osa_utf8));
+    wrong += differs(editdistance_bounded_init, editdistance_bounded, three,
+                     as_long(expected.levenshtein_bounded));
+    wrong += differs(editdistance_dl_utf8_bounded_init, editdistance_dl_utf8_bounded, three,
+                     as_long(expected.osa_utf8_bounded));
     return wrong;
 }
 
@@ -112,7 +125,7 @@ TEST(Threads, ConcurrentCallsGiveTheAnswersOfSingleCalls) {
                     const Answers& want = expected[p];
                     wrong += answers_for(a, b) != want;
                     wrong += check_entry_functions(pairs[p].first, pairs[p].second, want);
-                    calls += 25;
+                    calls += 31;
                 }
             }
         });

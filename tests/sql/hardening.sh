@@ -37,6 +37,22 @@ expect "16 MB on both sides, two edits 16 million bytes apart" $'2\t2' \
           editdistance_dl(INSERT(INSERT($big, 100, 1, 'x'), 16000000, 1, 'y'), $big)"
 expect "16 MB of bytes on both sides" "1" \
   "SELECT jaro(RANDOM_BYTES(1024), REPEAT(RANDOM_BYTES(1024), 16384)) BETWEEN 0 AND 1"
+# Bounded distances stop at the bound: two unrelated 16 MB values within 2,
+# and two 4 MiB values three edits apart within 8.
+timed() {  # timed NAME EXPECTED QUERY
+  local start
+  start=$(date +%s.%N)
+  expect "$@"
+  echo "   in $(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }') s"
+}
+four="REPEAT('abcdefgh', 524288)"
+timed "16 MB unrelated, within 2" $'3\t3' \
+  "SELECT editdistance_bounded(REPEAT('ab', 8388608), REPEAT('cd', 8388608), 2),
+          editdistance_dl_bounded(REPEAT('ab', 8388608), REPEAT('dc', 8388608), 2)"
+timed "4 MiB three edits apart, within 8" $'3\t3' \
+  "SELECT editdistance_bounded($four, INSERT(INSERT(INSERT($four, 100, 1, 'z'), 2000000, 1, 'z'), 4000000, 1, 'z'), 8),
+          editdistance_utf8_bounded($four, INSERT(INSERT(INSERT($four, 9, 0, 'é'), 3000000, 1, 'z'), 4000000, 1, ''), 8)"
+
 # Characters: 16 MB of two-byte letters, and of letters of two alphabets.
 wide="REPEAT(_utf8mb4'éß', 4194304)" mixed="REPEAT(_utf8mb4'éЖ', 4194304)"
 expect "16 MB of characters, one edit" $'1\t1\t1\t1' \
