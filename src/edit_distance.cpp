@@ -9,9 +9,11 @@
 // equal to their upper-left neighbour, Ph/Mh the horizontal +1/-1
 // differences; TR marks the cells a transposition brings down to their
 // upper-left neighbour. The score follows the last row.
+#include <algorithm>
 #include <type_traits>
 
 #include "algorithms.h"
+#include "interruption.h"
 #include "kernels.h"
 #include "scratch.h"
 #include "symbol_tables.h"
@@ -57,6 +59,9 @@ inline void advance_block(Word PM, Word PM_previous, Block& b, Carry& c, unsigne
     c.hp = hp_out;
     c.hn = hn_out;
 }
+
+// The first band tried beyond the length difference.
+constexpr unsigned long kFirstBand = 64;
 
 // The bit of pattern position i within its block's mask.
 Word position_bit(unsigned long i) { return Word{1} << i % kWordBits; }
@@ -181,94 +186,109 @@ unsigned long distance_in_word(const Alignment<Symbol>& s) {
 }
 
 // Longer patterns: blocks of 64 rows, the horizontal differences (and the
-// transposition term's bit) carried from block to block down each column.
-// Cost: O(ceil(m / 64) * n) word operations; memory the match masks and
-// three words per block, on the stack when small.
+// transposition term's bit) carried from block to block down each column,
+// restricted to the band of Ukkonen (1985). A path to the last cell of cost
+// at most k never leaves the diagonals j - i from -(k - delta) / 2 to
+// delta + (k - delta) / 2, delta = n - m, so each column computes only the
+// blocks that hold rows of those diagonals, and one more on each side: a
+// block that leaves the band at the top takes along the transposition bit it
+// would have carried into the block below, which a path on the last diagonal
+// with one edit to spare can need. The
+// cells outside count as over-estimates: a block that enters the band at the
+// bottom starts from the last row above it plus one per row, the first block
+// of a column takes +1 from above (the row above growing by one per column),
+// and no transposition crosses into the band, nor into a block in the column
+// where it enters. Every computed cell is then at
+// least its true value, and the cells of a path of cost at most k inside the
+// band get their true values, so the last cell holds the distance when it is
+// at most k and more than k otherwise. The same scheme serves edlib (Šošić
+// and Šikić 2017).
+//
+// Each block keeps the value of its last row; a block's values lie at most
+// 63 below it, so once every block of a column lies above k, so does the
+// distance, and the band gives up early. Cost: O((k / 64 + 2) * n) word
+// operations at most, in the match masks and four words per block. Returns
+// min(distance, k + 1), or kDistanceFailed when the statement is killed.
+struct BandBlock {
+    Block state;
+    unsigned long last_row_value;
+};
+
 template <bool kTranspositions, typename Symbol>
-unsigned long distance_in_blocks(const Alignment<Symbol>& s) {
-    MatchMasks<Symbol> masks;
+unsigned long distance_in_band(const Alignment<Symbol>& s, const MatchMasks<Symbol>& masks,
+                               BandBlock* blocks, unsigned long k, KillCheck& kill) {
+    const unsigned long delta = s.n - s.m;
+    if (delta > k) return k + 1;
+    const unsigned long reach = (k - delta) / 2 + 1;  // diagonals beyond 0 and delta, with margin
     const unsigned long words = words_for(s.m);
-    const unsigned long mask_words = masks.scratch_words(s);
-    Word stack[kStackScratchWords];
-    Word* scratch = take_scratch(stack, mask_words + 3 * words);
-    if (scratch == nullptr) return kDistanceFailed;
-    masks.build(scratch, s);
-    Block* blocks = reinterpret_cast<Block*>(scratch + mask_words);
-    for (unsigned long w = 0; w < words; ++w) blocks[w].Pv = ~Word{0};
+    const auto rows_through = [&](unsigned long w) { return std::min((w + 1) * kWordBits, s.m); };
     const unsigned last_top = static_cast<unsigned>((s.m - 1) % kWordBits);
-    auto previous = masks.none();
-    unsigned long score = s.m;
-    for (unsigned long j = 0; j < s.n; ++j) {
-        const auto column = masks.column(s.text[j]);
-        Carry c{1, 0, 0};
-        for (unsigned long w = 0; w < words; ++w) {
-            advance_block<kTranspositions>(masks.mask(column, w), masks.mask(previous, w),
-                                           blocks[w], c, w + 1 < words ? 63 : last_top);
-        }
-        score += c.hp - c.hn;
-        previous = column;
+    // Column 0: the rows within reach are exact, i.
+    unsigned long last = (std::min(reach, s.m) - 1) / kWordBits;
+    for (unsigned long w = 0; w <= last; ++w) {
+        blocks[w] = {{~Word{0}, 0, ~Word{0}}, rows_through(w)};
     }
-    release_scratch(stack, scratch);
-    return score;
+    auto previous = masks.none();
+    unsigned long result = kDistanceFailed;
+    for (unsigned long j = 1; j <= s.n; ++j) {
+        const unsigned long first_row = j > delta + reach ? j - delta - reach : 1;
+        const unsigned long first = (first_row - 1) / kWordBits;
+        const bool entering = last < (std::min(j + reach, s.m) - 1) / kWordBits;
+        if (entering) {
+            ++last;
+            blocks[last] = {
+                {~Word{0}, 0, ~Word{0}},
+                blocks[last - 1].last_row_value + rows_through(last) - last * kWordBits};
+        }
+        const auto column = masks.column(s.text[j - 1]);
+        Carry c{1, 0, 0};
+        unsigned long lowest = ~0ul;
+        const auto advance = [&](unsigned long w, unsigned top) {
+            BandBlock& b = blocks[w];
+            advance_block<kTranspositions>(masks.mask(column, w), masks.mask(previous, w), b.state,
+                                           c, top);
+            b.last_row_value += c.hp;
+            b.last_row_value -= c.hn;
+            lowest = std::min(lowest, b.last_row_value);
+        };
+        for (unsigned long w = first; w < last; ++w) advance(w, kWordBits - 1);
+        // A block's first column starts from assumed values, on which the
+        // transposition term is not exact; its first cell lies outside the
+        // band proper, so no transposition enters it there.
+        if (entering) c.tr = 0;
+        advance(last, last + 1 < words ? kWordBits - 1 : last_top);
+        previous = column;
+        if (lowest > k + kWordBits - 1) {
+            result = k + 1;
+            break;
+        }
+        if (kill.killed_after(last - first + 1)) break;
+        if (j == s.n) result = std::min(blocks[last].last_row_value, k + 1);
+    }
+    return result;
 }
 
-// Long near-equal strings first try the band of Ukkonen (1985): a path to
-// the last cell of cost at most kBand never leaves the diagonals j - i in
-// [lo, hi] below, so the table restricted to them, with the cells outside as
-// infinite (kBand + 1), gives the exact distance whenever that is at most
-// kBand, and more than kBand otherwise. Rows are indexed by diagonal; the
-// transposition reaches the same diagonal two rows up. Cost: O(m * kBand)
-// time at most, no heap, and it stops at the first row that lies wholly
-// outside; tried only for patterns of kBandFirstWords blocks or more, where
-// it costs little beside the full computation and saves nearly all of it for
-// values that differ in few places.
-constexpr unsigned long kBand = 64;
-constexpr unsigned long kBandFirstWords = 128;
-
+// A small band first, doubled until the distance fits in it: values that
+// differ in few places never touch most of the table. The match masks and
+// the blocks' scratch serve every band.
 template <bool kTranspositions, typename Symbol>
-unsigned long distance_in_band(const Alignment<Symbol>& s) {
-    constexpr unsigned long kOutside = kBand + 1;
-    const long delta = static_cast<long>(s.n - s.m);
-    if (s.n - s.m > kBand) return kOutside;
-    const long lo = -(static_cast<long>(kBand) - delta) / 2;
-    const long hi = delta + (static_cast<long>(kBand) - delta) / 2;
-    const long n = static_cast<long>(s.n);
-    unsigned long rows[3][kBand + 1];  // rows i - 2, i - 1, i, by diagonal d - lo
-    unsigned long* before = rows[0];
-    unsigned long* previous = rows[1];
-    unsigned long* current = rows[2];
-    for (long d = lo; d <= hi; ++d) {
-        before[d - lo] = kOutside;
-        previous[d - lo] = d >= 0 && d <= n ? static_cast<unsigned long>(d) : kOutside;
+unsigned long distance_in_blocks(const Alignment<Symbol>& s, unsigned long bound) {
+    MatchMasks<Symbol> masks;
+    const unsigned long mask_words = masks.scratch_words(s);
+    Word stack[kStackScratchWords];
+    Word* scratch = take_scratch(stack, mask_words + 4 * words_for(s.m));
+    if (scratch == nullptr) return kDistanceFailed;
+    masks.build(scratch, s);
+    BandBlock* blocks = reinterpret_cast<BandBlock*>(scratch + mask_words);
+    KillCheck kill;
+    unsigned long distance;
+    for (unsigned long band = std::min(s.n - s.m + kFirstBand, bound);;
+         band = std::min(2 * band, bound)) {
+        distance = distance_in_band<kTranspositions>(s, masks, blocks, band, kill);
+        if (distance <= band || band == bound || distance == kDistanceFailed) break;
     }
-    for (long i = 1; i <= static_cast<long>(s.m); ++i) {
-        unsigned long row_minimum = kOutside;
-        for (long d = lo; d <= hi; ++d) {
-            const long j = i + d;
-            unsigned long cell = kOutside;
-            if (j == 0) {
-                cell = static_cast<unsigned long>(i);
-            } else if (j > 0 && j <= n) {
-                const unsigned long cost = s.pattern[i - 1] != s.text[j - 1];
-                const unsigned long up = d < hi ? previous[d + 1 - lo] : kOutside;
-                const unsigned long left = d > lo ? current[d - 1 - lo] : kOutside;
-                cell = minimum(minimum(up + 1, left + 1), previous[d - lo] + cost);
-                if (kTranspositions && i > 1 && j > 1 && s.pattern[i - 1] == s.text[j - 2] &&
-                    s.pattern[i - 2] == s.text[j - 1]) {
-                    cell = minimum(cell, before[d - lo] + cost);
-                }
-            }
-            current[d - lo] = minimum(cell, kOutside);
-            row_minimum = minimum(row_minimum, cell);
-        }
-        // Every path crosses every row: once a whole row is out, so is the end.
-        if (row_minimum >= kOutside) return kOutside;
-        unsigned long* spare = before;
-        before = previous;
-        previous = current;
-        current = spare;
-    }
-    return previous[delta - lo];
+    release_scratch(stack, scratch);
+    return distance;
 }
 
 }  // namespace
@@ -294,24 +314,26 @@ template Alignment<unsigned char> trimmed(const unsigned char*, const unsigned c
 template Alignment<Unit> trimmed(const Unit*, const Unit*, unsigned long, unsigned long);
 
 template <bool kTranspositions, typename Symbol>
-unsigned long aligned_distance(const Alignment<Symbol>& s) {
+unsigned long aligned_distance(const Alignment<Symbol>& s, unsigned long bound) {
+    // Nothing in the table exceeds the longer length: a greater bound bounds
+    // nothing, and bound + 1 cannot overflow.
+    bound = minimum(bound, s.n);
+    if (s.n - s.m > bound) return bound + 1;
     if (s.m == 0) return s.n;
     // The word loop's cost is one dependent step per text symbol, so when
     // both strings fit in a word the shorter one is the text.
     if (s.n <= kWordBits) {
-        return distance_in_word<kTranspositions>(Alignment<Symbol>{s.text, s.n, s.pattern, s.m});
+        return minimum(
+            distance_in_word<kTranspositions>(Alignment<Symbol>{s.text, s.n, s.pattern, s.m}),
+            bound + 1);
     }
-    if (s.m <= kWordBits) return distance_in_word<kTranspositions>(s);
-    if (words_for(s.m) >= kBandFirstWords) {
-        const unsigned long in_band = distance_in_band<kTranspositions>(s);
-        if (in_band <= kBand) return in_band;
-    }
-    return distance_in_blocks<kTranspositions>(s);
+    if (s.m <= kWordBits) return minimum(distance_in_word<kTranspositions>(s), bound + 1);
+    return distance_in_blocks<kTranspositions>(s, bound);
 }
-template unsigned long aligned_distance<false>(const Alignment<unsigned char>&);
-template unsigned long aligned_distance<true>(const Alignment<unsigned char>&);
-template unsigned long aligned_distance<false>(const Alignment<Unit>&);
-template unsigned long aligned_distance<true>(const Alignment<Unit>&);
+template unsigned long aligned_distance<false>(const Alignment<unsigned char>&, unsigned long);
+template unsigned long aligned_distance<true>(const Alignment<unsigned char>&, unsigned long);
+template unsigned long aligned_distance<false>(const Alignment<Unit>&, unsigned long);
+template unsigned long aligned_distance<true>(const Alignment<Unit>&, unsigned long);
 
 }  // namespace likeness
 
@@ -323,3 +345,17 @@ unsigned long damerauLevenshteinDistance(char* s1, char* s2, unsigned long len1,
                                          unsigned long len2) {
     return aligned_distance<true>(trimmed(bytes(s1), bytes(s2), len1, len2));
 }
+
+namespace likeness {
+
+unsigned long levenshtein_bounded(const char* s1, const char* s2, unsigned long len1,
+                                  unsigned long len2, unsigned long bound) {
+    return aligned_distance<false>(trimmed(bytes(s1), bytes(s2), len1, len2), bound);
+}
+
+unsigned long osa_bounded(const char* s1, const char* s2, unsigned long len1, unsigned long len2,
+                          unsigned long bound) {
+    return aligned_distance<true>(trimmed(bytes(s1), bytes(s2), len1, len2), bound);
+}
+
+}  // namespace likeness

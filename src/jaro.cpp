@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "algorithms.h"
+#include "interruption.h"
 #include "kernels.h"
 #include "scratch.h"
 #include "symbol_tables.h"
@@ -100,10 +101,15 @@ double jaro_in_words(const unsigned char* a, const unsigned char* b, const JaroS
 // called for each scanning position that finds a partner. Cost:
 // O(scan_len + searched_len) time, one Index per searched symbol of memory
 // (next_same).
+//
+// With a KillCheck, it asks it once per kKillCheckStride scanning positions
+// and stops (returning false) when the statement has been killed.
+constexpr unsigned long kKillCheckStride = 1ul << 16;
+
 template <typename Index, typename Symbol, typename OnMatch>
-void match_by_chains(const Symbol* scan, unsigned long scan_len, const Symbol* searched,
+bool match_by_chains(const Symbol* scan, unsigned long scan_len, const Symbol* searched,
                      unsigned long searched_len, unsigned long range, Index* cursor,
-                     Index* next_same, OnMatch on_match) {
+                     Index* next_same, OnMatch on_match, KillCheck* kill = nullptr) {
     constexpr Index kNone = ~Index{0};
     clear_touched(cursor, scan, scan_len, searched, searched_len, kNone);
     for (unsigned long k = searched_len; k-- > 0;) {
@@ -111,6 +117,10 @@ void match_by_chains(const Symbol* scan, unsigned long scan_len, const Symbol* s
         cursor[searched[k]] = static_cast<Index>(k);
     }
     for (unsigned long i = 0; i < scan_len; ++i) {
+        if (kill != nullptr && i % kKillCheckStride == kKillCheckStride - 1 &&
+            kill->killed_after(kKillCheckStride)) {
+            return false;
+        }
         Index& p = cursor[scan[i]];
         const unsigned long lo = window_start(i, range);
         while (p != kNone && p < lo) p = next_same[p];
@@ -119,6 +129,7 @@ void match_by_chains(const Symbol* scan, unsigned long scan_len, const Symbol* s
             p = next_same[p];
         }
     }
+    return true;
 }
 
 // Positions fit in 32 bits for all but strings of 4 GiB and more.
@@ -144,11 +155,15 @@ double jaro_by_chains(const Symbol* a, const Symbol* b, const JaroSpan& span, un
     Index* cursor = kByteSymbols ? byte_cursors
                                  : reinterpret_cast<Index*>(scratch + common_words + chain_words);
     unsigned long m1 = 0, m2 = 0;
-    match_by_chains(a, n1, b, n2, span.range, cursor, next_same,
-                    [&](unsigned long i) { common1[m1++] = a[i]; });
-    match_by_chains(b, n2, a, n1, span.range, cursor, next_same,
-                    [&](unsigned long k) { common2[m2++] = b[k]; });
-    const double result = score_common(common1, m1, common2, m2, len1, len2);
+    KillCheck kill;
+    const bool matched = match_by_chains(
+                             a, n1, b, n2, span.range, cursor, next_same,
+                             [&](unsigned long i) { common1[m1++] = a[i]; }, &kill) &&
+                         match_by_chains(
+                             b, n2, a, n1, span.range, cursor, next_same,
+                             [&](unsigned long k) { common2[m2++] = b[k]; }, &kill);
+    const double result =
+        matched ? score_common(common1, m1, common2, m2, len1, len2) : __builtin_nan("");
     release_scratch(stack, scratch);
     return result;
 }

@@ -44,9 +44,11 @@ template <typename Symbol>
 Alignment<Symbol> trimmed(const Symbol* a, const Symbol* b, unsigned long len1, unsigned long len2);
 
 // The Levenshtein distance, or with kTranspositions the optimal string
-// alignment distance, of an aligned pair; kDistanceFailed when scratch
-// memory cannot be had.
+// alignment distance, of an aligned pair when it is at most `bound`, else
+// bound + 1 (which never overflows); kDistanceFailed when scratch memory
+// cannot be had or the statement is killed.
+constexpr unsigned long kUnbounded = ~0ul;
 template <bool kTranspositions, typename Symbol>
-unsigned long aligned_distance(const Alignment<Symbol>& s);
+unsigned long aligned_distance(const Alignment<Symbol>& s, unsigned long bound = kUnbounded);
 
 }  // namespace likeness
