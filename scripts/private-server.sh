@@ -1,6 +1,7 @@
 # Throwaway MariaDB servers for the demo, the tests and the benchmarks.
 # Source it. Each server lives in a directory of its own (data, socket, pid,
-# logs), runs as the invoking user, and never touches the system's service.
+# logs), runs as the invoking user (or as server_user, if a script started by
+# root sets it), and never touches the system's service.
 # Every directory and server made through these functions is stopped and
 # removed when the script exits, and when it is interrupted (INT) or
 # terminated (TERM). Directories are made under $LIKENESS_TMP when it is set
@@ -15,6 +16,7 @@
 
 likeness_dirs=()
 likeness_servers=()
+server_user=$(id -un)
 # Debian keeps the server in /usr/sbin, outside an ordinary account's PATH.
 likeness_mariadbd=$(command -v mariadbd || echo /usr/sbin/mariadbd)
 
@@ -41,12 +43,13 @@ server_client() {
 }
 
 # The data directory, with an account for the invoking user that logs in
-# through the socket (unix_socket authentication), as root does for root.
+# through the socket (unix_socket authentication), as root does for root; a
+# server_user other than the invoking one must own the server's directory.
 server_install() {
   local dir=$1
   [ -d "$dir/data" ] && return 0
   mkdir -p "$dir/data"
-  mariadb-install-db --no-defaults --user="$(id -un)" --datadir="$dir/data" \
+  mariadb-install-db --no-defaults --user="$server_user" --datadir="$dir/data" \
     --auth-root-authentication-method=socket >"$dir/install.log" 2>&1 ||
     { cat "$dir/install.log" >&2; return 1; }
 }
@@ -57,7 +60,7 @@ server_launch() {
   shift 2
   server_install "$dir" || return 1
   likeness_servers+=("$dir")
-  "$likeness_mariadbd" --no-defaults --user="$(id -un)" --datadir="$dir/data" --socket="$dir/sock" \
+  "$likeness_mariadbd" --no-defaults --user="$server_user" --datadir="$dir/data" --socket="$dir/sock" \
     --pid-file="$dir/mariadbd.pid" --log-error="$dir/error.log" --skip-networking \
     --plugin-dir="$plugin_dir" --innodb-buffer-pool-size=256M "$@" >/dev/null 2>&1 &
   pid=$!
