@@ -1,5 +1,6 @@
 // Each measure of the library beside the simple reference of the tests and
-// the straightforward baseline, in the same run, on the same pairs; and each
+// the straightforward baseline (and, for the Levenshtein distance, edlib) in
+// the same run, on the same pairs; and each
 // measure over characters beside the byte measure: on the same ASCII pairs,
 // on those pairs with every letter replaced by a character of another script
 // (against the byte measure on the ASCII originals), and on texts of more
@@ -10,6 +11,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <edlib.h>
 
 #include "algorithms.h"
 #include "baseline.h"
@@ -60,7 +63,17 @@ StringPairs name_pairs() {
             {"Zhang Wei", "Wei Zhang"}};
 }
 
-enum class Impl { kLibrary, kReference, kBaseline, kCharacters };
+enum class Impl { kLibrary, kReference, kBaseline, kCharacters, kEdlib };
+
+// edlib's global edit distance, the peer for the Levenshtein distance.
+double edlib_distance(const std::string& a, const std::string& b) {
+    const EdlibAlignResult result =
+        edlibAlign(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
+                   edlibNewAlignConfig(-1, EDLIB_MODE_NW, EDLIB_TASK_DISTANCE, nullptr, 0));
+    const double distance = result.editDistance;
+    edlibFreeAlignResult(result);
+    return distance;
+}
 enum class Measure { kJaro, kJaroWinkler, kLevenshtein, kOsa };
 
 double measure(Impl impl, Measure m, std::string& a, std::string& b) {
@@ -92,6 +105,8 @@ double measure(Impl impl, Measure m, std::string& a, std::string& b) {
                     return reference::osa(a, b);
             }
             break;
+        case Impl::kEdlib:
+            return edlib_distance(a, b);
         case Impl::kCharacters:
             switch (m) {
                 case Measure::kJaro:
@@ -195,11 +210,13 @@ int main(int argc, char** argv) {
         {"damerauLevenshteinDistance", Measure::kOsa}};
     const std::pair<const char*, Impl> impls[] = {{"library", Impl::kLibrary},
                                                   {"reference", Impl::kReference},
-                                                  {"baseline", Impl::kBaseline}};
+                                                  {"baseline", Impl::kBaseline},
+                                                  {"edlib", Impl::kEdlib}};
     const std::pair<const char*, std::string> alphabets[] = {{"az", "abcdefghijklmnopqrstuvwxyz"},
                                                              {"acgt", "acgt"}};
     for (const auto& [measure_name, m] : measures) {
         for (const auto& [impl_name, impl] : impls) {
+            if (impl == Impl::kEdlib && m != Measure::kLevenshtein) continue;
             const std::string prefix = std::string(measure_name) + "/";
             benchmark::RegisterBenchmark((prefix + "names/" + impl_name).c_str(), run, impl, m,
                                          name_pairs());
