@@ -48,8 +48,9 @@ server_client() {
 server_install() {
   local dir=$1
   [ -d "$dir/data" ] && return 0
-  mkdir -p "$dir/data"
-  mariadb-install-db --no-defaults --user="$server_user" --datadir="$dir/data" \
+  mkdir -p "$dir/data" "$dir/tmp"
+  [ "$server_user" = "$(id -un)" ] || chown "$server_user" "$dir/tmp"
+  mariadb-install-db --no-defaults --user="$server_user" --datadir="$dir/data" --tmpdir="$dir/tmp" \
     --auth-root-authentication-method=socket >"$dir/install.log" 2>&1 ||
     { cat "$dir/install.log" >&2; return 1; }
 }
@@ -61,7 +62,7 @@ server_launch() {
   server_install "$dir" || return 1
   likeness_servers+=("$dir")
   "$likeness_mariadbd" --no-defaults --user="$server_user" --datadir="$dir/data" --socket="$dir/sock" \
-    --pid-file="$dir/mariadbd.pid" --log-error="$dir/error.log" --skip-networking \
+    --pid-file="$dir/mariadbd.pid" --log-error="$dir/error.log" --tmpdir="$dir/tmp" --skip-networking \
     --plugin-dir="$plugin_dir" --innodb-buffer-pool-size=256M "$@" >/dev/null 2>&1 &
   pid=$!
   echo "$pid" >"$dir/pid"
