@@ -69,8 +69,7 @@ double jaro_in_words(const unsigned char* a, const unsigned char* b, const JaroS
                      unsigned long len1, unsigned long len2) {
     const unsigned long n1 = span.n1, n2 = span.n2, range = span.range;
     Word pos1[256], pos2[256];
-    build_position_masks(pos1, a, n1, b, n2);
-    build_position_masks(pos2, b, n2, a, n1);
+    build_position_masks(pos1, a, n1, pos2, b, n2);
     unsigned char common1[kWordBits], common2[kWordBits];
     unsigned long m1 = 0, m2 = 0;
     // Takes the lowest unused position of `byte` inside the window, if any.
@@ -116,17 +115,20 @@ bool match_by_chains(const Symbol* scan, unsigned long scan_len, const Symbol* s
         next_same[k] = cursor[searched[k]];
         cursor[searched[k]] = static_cast<Index>(k);
     }
-    for (unsigned long i = 0; i < scan_len; ++i) {
-        if (kill != nullptr && i % kKillCheckStride == kKillCheckStride - 1 &&
-            kill->killed_after(kKillCheckStride)) {
+    for (unsigned long stride_start = 0; stride_start < scan_len;
+         stride_start += kKillCheckStride) {
+        if (stride_start != 0 && kill != nullptr && kill->killed_after(kKillCheckStride)) {
             return false;
         }
-        Index& p = cursor[scan[i]];
-        const unsigned long lo = window_start(i, range);
-        while (p != kNone && p < lo) p = next_same[p];
-        if (p != kNone && p < window_end(i, range, searched_len)) {
-            on_match(i);
-            p = next_same[p];
+        const unsigned long stride_end = std::min(scan_len, stride_start + kKillCheckStride);
+        for (unsigned long i = stride_start; i < stride_end; ++i) {
+            Index& p = cursor[scan[i]];
+            const unsigned long lo = window_start(i, range);
+            while (p != kNone && p < lo) p = next_same[p];
+            if (p != kNone && p < window_end(i, range, searched_len)) {
+                on_match(i);
+                p = next_same[p];
+            }
         }
     }
     return true;
@@ -173,7 +175,7 @@ double jaro_by_chains(const Symbol* a, const Symbol* b, const JaroSpan& span, un
 namespace likeness {
 
 JaroSpan jaro_span(unsigned long len1, unsigned long len2) {
-    const unsigned long range = minimum(len1, len2) / 2 + 1;
+    const unsigned long range = std::min(len1, len2) / 2 + 1;
     return {range, within_reach(len1, len2, range), within_reach(len2, len1, range)};
 }
 
@@ -196,7 +198,7 @@ template double jaro_within(const Unit*, const Unit*, const JaroSpan&, unsigned 
 
 template <typename Symbol>
 int prefix_length(const Symbol* a, const Symbol* b, unsigned long len1, unsigned long len2) {
-    const unsigned long n = minimum(kPrefixCap, minimum(len1, len2));
+    const unsigned long n = std::min<unsigned long>(kPrefixCap, std::min(len1, len2));
     for (unsigned long i = 0; i < n; ++i) {
         if (a[i] != b[i]) return static_cast<int>(i);
     }
