@@ -58,25 +58,40 @@ double score_common(const Symbol* common1, unsigned long m1, const Symbol* commo
     return jaro_score(m1, differing / 2, len1, len2);
 }
 
-// Up to 64 bytes a side, with bit masks and no heap. pos1[c] and pos2[c]
-// hold the positions of byte c in each string that the other side has not
-// yet taken; position i of one string takes the lowest set bit of its byte's
-// mask in the other within the window, and clears it. Keeping the unused
-// positions per byte value leaves no chain of dependencies from one byte to
-// the next but through equal bytes, and the two directions share the window
-// and run side by side. Cost: O(n1 + n2) word operations.
+// Up to 64 bytes a side, with bit masks and no heap. unused[c] holds the
+// positions of byte c in each string that the other side has not yet taken;
+// position i of one string takes the lowest set bit of its byte's mask in the
+// other within the window, and clears it. Keeping the unused positions per
+// byte value leaves no chain of dependencies from one byte to the next but
+// through equal bytes, and the two directions share the window and run side
+// by side. Both masks of a byte sit in one entry, cleared by one store. Cost:
+// O(n1 + n2) word operations.
+struct UnusedPositions {
+    Word in_a, in_b;
+};
+
+// Bit i of the `side` mask of unused[s[i]] set for each position i of s.
+void mark_positions(UnusedPositions* unused, Word UnusedPositions::*side, const unsigned char* s,
+                    unsigned long n) {
+    Word bit = 1;
+#pragma GCC unroll 4
+    for (unsigned long i = 0; i < n; ++i, bit <<= 1) unused[s[i]].*side |= bit;
+}
+
 double jaro_in_words(const unsigned char* a, const unsigned char* b, const JaroSpan& span,
                      unsigned long len1, unsigned long len2) {
     const unsigned long n1 = span.n1, n2 = span.n2, range = span.range;
-    Word pos1[256], pos2[256];
-    build_position_masks(pos1, a, n1, pos2, b, n2);
+    UnusedPositions unused[256];
+    clear_touched(unused, a, n1, b, n2);
+    mark_positions(unused, &UnusedPositions::in_a, a, n1);
+    mark_positions(unused, &UnusedPositions::in_b, b, n2);
     unsigned char common1[kWordBits], common2[kWordBits];
     unsigned long m1 = 0, m2 = 0;
     // Takes the lowest unused position of `byte` inside the window, if any.
-    const auto take = [](Word& unused, Word window, unsigned char byte, unsigned char* common,
+    const auto take = [](Word& positions, Word window, unsigned char byte, unsigned char* common,
                          unsigned long& m) {
-        const Word candidates = unused & window;
-        unused ^= candidates & (~candidates + 1);
+        const Word candidates = positions & window;
+        positions ^= candidates & (~candidates + 1);
         common[m] = byte;
         m += candidates != 0;
     };
@@ -84,8 +99,8 @@ double jaro_in_words(const unsigned char* a, const unsigned char* b, const JaroS
     Word window_start = ~Word{0};              // positions from i - range on
     for (unsigned long i = 0; i < (n1 > n2 ? n1 : n2); ++i) {
         const Word window = window_end & window_start;
-        if (i < n1) take(pos2[a[i]], window, a[i], common1, m1);
-        if (i < n2) take(pos1[b[i]], window, b[i], common2, m2);
+        if (i < n1) take(unused[a[i]].in_b, window, a[i], common1, m1);
+        if (i < n2) take(unused[b[i]].in_a, window, b[i], common2, m2);
         window_end = (window_end << 1) | 1;
         window_start <<= static_cast<unsigned>(i >= range);
     }
