@@ -70,21 +70,13 @@ struct UnusedPositions {
     Word in_a, in_b;
 };
 
-// Bit i of the `side` mask of unused[s[i]] set for each position i of s.
-void mark_positions(UnusedPositions* unused, Word UnusedPositions::*side, const unsigned char* s,
-                    unsigned long n) {
-    Word bit = 1;
-#pragma GCC unroll 4
-    for (unsigned long i = 0; i < n; ++i, bit <<= 1) unused[s[i]].*side |= bit;
-}
-
 double jaro_in_words(const unsigned char* a, const unsigned char* b, const JaroSpan& span,
                      unsigned long len1, unsigned long len2) {
     const unsigned long n1 = span.n1, n2 = span.n2, range = span.range;
     UnusedPositions unused[256];
     clear_touched(unused, a, n1, b, n2);
-    mark_positions(unused, &UnusedPositions::in_a, a, n1);
-    mark_positions(unused, &UnusedPositions::in_b, b, n2);
+    set_position_bits(unused, a, n1, [](UnusedPositions& u) -> Word& { return u.in_a; });
+    set_position_bits(unused, b, n2, [](UnusedPositions& u) -> Word& { return u.in_b; });
     unsigned char common1[kWordBits], common2[kWordBits];
     unsigned long m1 = 0, m2 = 0;
     // Takes the lowest unused position of `byte` inside the window, if any.

@@ -16,15 +16,22 @@ void clear_touched(T* table, const Symbol* a, unsigned long n1, const Symbol* b,
     for (unsigned long k = 0; k < n2; ++k) table[b[k]] = value;
 }
 
+// Bit i of the mask that mask_of finds in table[s[i]] set for each position
+// i of s (at most 64).
+template <typename T, typename Symbol, typename MaskOf>
+void set_position_bits(T* table, const Symbol* s, unsigned long n, MaskOf mask_of) {
+    Word bit = 1;
+#pragma GCC unroll 4
+    for (unsigned long i = 0; i < n; ++i, bit <<= 1) mask_of(table[s[i]]) |= bit;
+}
+
 // Bit i of masks[s[i]] set for each position i of s (at most 64); the other
 // entries of the symbols of s and of other are zero.
 template <typename Symbol>
 void build_position_masks(Word* masks, const Symbol* s, unsigned long n, const Symbol* other,
                           unsigned long n_other) {
     clear_touched(masks, s, n, other, n_other);
-    Word bit = 1;
-#pragma GCC unroll 4
-    for (unsigned long i = 0; i < n; ++i, bit <<= 1) masks[s[i]] |= bit;
+    set_position_bits(masks, s, n, [](Word& mask) -> Word& { return mask; });
 }
 
 }  // namespace likeness
