@@ -7,7 +7,7 @@
 // Scratch memory that cannot be allocated never raises: the similarities then
 // return NaN, the distances kDistanceFailed, get_common_characters nullptr.
 // Long calls inside a server stop when their statement is killed, and return
-// the same failure values.
+// the same failure values; report_kill() then tells the server.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +51,14 @@ LIKENESS_EXPORT unsigned long damerauLevenshteinDistance(char* s1, char* s2, uns
                                                          unsigned long len2);
 
 namespace likeness {
+
+// After a measure failed: when the statement running this call was killed,
+// raises the server's own error for that kill, so the statement fails as it
+// does when the server notices the kill itself, and never succeeds with the
+// failed row as NULL. Nothing is raised for a stop that the server treats as
+// no error (LIMIT ROWS EXAMINED), for a statement that has an error already,
+// nor outside MariaDB, where calls are never stopped.
+void report_kill();
 
 // The same measures over characters: each value is read as UTF-8 into units,
 // a well-formed sequence being one unit (its code point) and a byte at which

@@ -48,14 +48,17 @@ double jaro_score(unsigned long m, unsigned long t, unsigned long len1, unsigned
 
 // Jaro from the common symbols each side found, in order: 0 unless both
 // found the same non-zero number; t is half the positions at which they
-// differ, rounded down.
+// differ, rounded down. NaN when the statement is killed.
 template <typename Symbol>
 double score_common(const Symbol* common1, unsigned long m1, const Symbol* common2,
-                    unsigned long m2, unsigned long len1, unsigned long len2) {
+                    unsigned long m2, unsigned long len1, unsigned long len2, KillCheck& kill) {
     if (m1 == 0 || m1 != m2) return 0.0;
     unsigned long differing = 0;
-    for (unsigned long p = 0; p < m1; ++p) differing += common1[p] != common2[p];
-    return jaro_score(m1, differing / 2, len1, len2);
+    const bool counted = in_strides(kill, m1, [&](unsigned long begin, unsigned long end) {
+        for (unsigned long p = begin; p < end; ++p) differing += common1[p] != common2[p];
+        return true;
+    });
+    return counted ? jaro_score(m1, differing / 2, len1, len2) : __builtin_nan("");
 }
 
 // Up to 64 bytes a side, with bit masks and no heap. unused[c] holds the
@@ -96,7 +99,8 @@ double jaro_in_words(const unsigned char* a, const unsigned char* b, const JaroS
         window_end = (window_end << 1) | 1;
         window_start <<= static_cast<unsigned>(i >= range);
     }
-    return score_common(common1, m1, common2, m2, len1, len2);
+    KillCheck never = KillCheck::never();
+    return score_common(common1, m1, common2, m2, len1, len2, never);
 }
 
 // Longer strings: each position of the searched string is chained to the
@@ -108,37 +112,35 @@ double jaro_in_words(const unsigned char* a, const unsigned char* b, const JaroS
 // O(scan_len + searched_len) time, one Index per searched symbol of memory
 // (next_same).
 //
-// With a KillCheck, it asks it once per kKillCheckStride scanning positions
-// and stops (returning false) when the statement has been killed.
-constexpr unsigned long kKillCheckStride = 1ul << 16;
-
+// Building the chains and the matching ask `kill` now and then and stop
+// (returning false) when the statement has been killed.
 template <typename Index, typename Symbol, typename OnMatch>
 bool match_by_chains(const Symbol* scan, unsigned long scan_len, const Symbol* searched,
                      unsigned long searched_len, unsigned long range, Index* cursor,
-                     Index* next_same, OnMatch on_match, KillCheck* kill = nullptr) {
+                     unsigned long alphabet, Index* next_same, OnMatch on_match, KillCheck& check) {
     constexpr Index kNone = ~Index{0};
-    clear_touched(cursor, scan, scan_len, searched, searched_len, kNone);
-    for (unsigned long k = searched_len; k-- > 0;) {
-        next_same[k] = cursor[searched[k]];
-        cursor[searched[k]] = static_cast<Index>(k);
-    }
-    for (unsigned long stride_start = 0; stride_start < scan_len;
-         stride_start += kKillCheckStride) {
-        if (stride_start != 0 && kill != nullptr && kill->killed_after(kKillCheckStride)) {
-            return false;
-        }
-        const unsigned long stride_end = std::min(scan_len, stride_start + kKillCheckStride);
-        for (unsigned long i = stride_start; i < stride_end; ++i) {
-            Index& p = cursor[scan[i]];
-            const unsigned long lo = window_start(i, range);
-            while (p != kNone && p < lo) p = next_same[p];
-            if (p != kNone && p < window_end(i, range, searched_len)) {
-                on_match(i);
-                p = next_same[p];
+    std::fill(cursor, cursor + alphabet, kNone);
+    // The chains are built from the end, in strides counted back from it.
+    const bool chained =
+        in_strides(check, searched_len, [&](unsigned long begin, unsigned long end) {
+            for (unsigned long k = searched_len - begin; k-- > searched_len - end;) {
+                next_same[k] = cursor[searched[k]];
+                cursor[searched[k]] = static_cast<Index>(k);
             }
-        }
-    }
-    return true;
+            return true;
+        });
+    return chained && in_strides(check, scan_len, [&](unsigned long begin, unsigned long end) {
+               for (unsigned long i = begin; i < end; ++i) {
+                   Index& p = cursor[scan[i]];
+                   const unsigned long lo = window_start(i, range);
+                   while (p != kNone && p < lo) p = next_same[p];
+                   if (p != kNone && p < window_end(i, range, searched_len)) {
+                       on_match(i);
+                       p = next_same[p];
+                   }
+               }
+               return true;
+           });
 }
 
 // Positions fit in 32 bits for all but strings of 4 GiB and more.
@@ -148,7 +150,7 @@ bool fits_32_bits(unsigned long len) { return len < 0xffffffffUL; }
 // for symbols wider than a byte, the cursors, in one piece of scratch.
 template <typename Index, typename Symbol>
 double jaro_by_chains(const Symbol* a, const Symbol* b, const JaroSpan& span, unsigned long len1,
-                      unsigned long len2, unsigned long alphabet) {
+                      unsigned long len2, unsigned long alphabet, KillCheck& kill) {
     const unsigned long n1 = span.n1, n2 = span.n2;
     constexpr bool kByteSymbols = sizeof(Symbol) == 1;
     const unsigned long common_words = words_for((n1 + n2) * sizeof(Symbol) * 8);
@@ -164,15 +166,14 @@ double jaro_by_chains(const Symbol* a, const Symbol* b, const JaroSpan& span, un
     Index* cursor = kByteSymbols ? byte_cursors
                                  : reinterpret_cast<Index*>(scratch + common_words + chain_words);
     unsigned long m1 = 0, m2 = 0;
-    KillCheck kill;
     const bool matched = match_by_chains(
-                             a, n1, b, n2, span.range, cursor, next_same,
-                             [&](unsigned long i) { common1[m1++] = a[i]; }, &kill) &&
+                             a, n1, b, n2, span.range, cursor, alphabet, next_same,
+                             [&](unsigned long i) { common1[m1++] = a[i]; }, kill) &&
                          match_by_chains(
-                             b, n2, a, n1, span.range, cursor, next_same,
-                             [&](unsigned long k) { common2[m2++] = b[k]; }, &kill);
+                             b, n2, a, n1, span.range, cursor, alphabet, next_same,
+                             [&](unsigned long k) { common2[m2++] = b[k]; }, kill);
     const double result =
-        matched ? score_common(common1, m1, common2, m2, len1, len2) : __builtin_nan("");
+        matched ? score_common(common1, m1, common2, m2, len1, len2, kill) : __builtin_nan("");
     release_scratch(stack, scratch);
     return result;
 }
@@ -188,20 +189,21 @@ JaroSpan jaro_span(unsigned long len1, unsigned long len2) {
 
 template <typename Symbol>
 double jaro_within(const Symbol* a, const Symbol* b, const JaroSpan& span, unsigned long len1,
-                   unsigned long len2, unsigned long alphabet) {
+                   unsigned long len2, unsigned long alphabet, KillCheck& kill) {
+    if (kill.killed()) return __builtin_nan("");
     const unsigned long longer = std::max(span.n1, span.n2);
     if constexpr (sizeof(Symbol) == 1) {
         if (longer <= kWordBits) return jaro_in_words(a, b, span, len1, len2);
     }
     if (fits_32_bits(longer)) {
-        return jaro_by_chains<std::uint32_t>(a, b, span, len1, len2, alphabet);
+        return jaro_by_chains<std::uint32_t>(a, b, span, len1, len2, alphabet, kill);
     }
-    return jaro_by_chains<unsigned long>(a, b, span, len1, len2, alphabet);
+    return jaro_by_chains<unsigned long>(a, b, span, len1, len2, alphabet, kill);
 }
 template double jaro_within(const unsigned char*, const unsigned char*, const JaroSpan&,
-                            unsigned long, unsigned long, unsigned long);
+                            unsigned long, unsigned long, unsigned long, KillCheck&);
 template double jaro_within(const Unit*, const Unit*, const JaroSpan&, unsigned long, unsigned long,
-                            unsigned long);
+                            unsigned long, KillCheck&);
 
 template <typename Symbol>
 int prefix_length(const Symbol* a, const Symbol* b, unsigned long len1, unsigned long len2) {
@@ -235,15 +237,18 @@ char* get_common_characters(char* s1, char* s2, unsigned long len1, unsigned lon
     }
     unsigned long cursor[256];
     unsigned long count = 0;
-    match_by_chains(bytes(s1), len1, bytes(s2), len2, range, cursor, next_same,
-                    [&](unsigned long i) { common[count++] = s1[i]; });
+    KillCheck never = KillCheck::never();
+    match_by_chains(
+        bytes(s1), len1, bytes(s2), len2, range, cursor, 256, next_same,
+        [&](unsigned long i) { common[count++] = s1[i]; }, never);
     delete[] next_same;
     return common;
 }
 
 double jaro_distance(char* s1, char* s2, unsigned long len1, unsigned long len2) {
     if (len1 == 0 || len2 == 0) return 0.0;
-    return jaro_within(bytes(s1), bytes(s2), jaro_span(len1, len2), len1, len2, 256);
+    KillCheck kill;
+    return jaro_within(bytes(s1), bytes(s2), jaro_span(len1, len2), len1, len2, 256, kill);
 }
 
 int get_prefix_length(char* s1, char* s2, unsigned long len1, unsigned long len2) {

@@ -8,6 +8,8 @@
 
 namespace likeness {
 
+class KillCheck;
+
 using Unit = std::uint32_t;
 
 // The Jaro match window, and how many leading symbols of each string can
@@ -21,10 +23,10 @@ JaroSpan jaro_span(unsigned long len1, unsigned long len2);
 // Jaro similarity from the first span.n1 and span.n2 symbols of strings of
 // len1 and len2 symbols (both non-zero). Symbols are below `alphabet`; wide
 // symbols need span.n1 or span.n2 above 64. NaN when scratch memory cannot
-// be had.
+// be had or the statement is killed.
 template <typename Symbol>
 double jaro_within(const Symbol* a, const Symbol* b, const JaroSpan& span, unsigned long len1,
-                   unsigned long len2, unsigned long alphabet);
+                   unsigned long len2, unsigned long alphabet, KillCheck& kill);
 
 // The common leading run, capped at 6, and the Jaro-Winkler raise of j by it.
 template <typename Symbol>
@@ -40,15 +42,19 @@ struct Alignment {
     const Symbol* text;
     unsigned long n;
 };
+// Trimming stops early, leaving a pair that still has the same distances,
+// when the statement is killed.
 template <typename Symbol>
-Alignment<Symbol> trimmed(const Symbol* a, const Symbol* b, unsigned long len1, unsigned long len2);
+Alignment<Symbol> trimmed(const Symbol* a, const Symbol* b, unsigned long len1, unsigned long len2,
+                          KillCheck& kill);
 
 // The Levenshtein distance, or with kTranspositions the optimal string
 // alignment distance, of an aligned pair when it is at most `bound`, else
 // bound + 1 (which never overflows); kDistanceFailed when scratch memory
-// cannot be had or the statement is killed.
+// cannot be had or the statement is killed (or was, in an earlier phase of
+// the call that shares `kill`).
 constexpr unsigned long kUnbounded = ~0ul;
 template <bool kTranspositions, typename Symbol>
-unsigned long aligned_distance(const Alignment<Symbol>& s, unsigned long bound = kUnbounded);
+unsigned long aligned_distance(const Alignment<Symbol>& s, unsigned long bound, KillCheck& kill);
 
 }  // namespace likeness

@@ -17,14 +17,13 @@ inline const unsigned char* bytes(const char* s) {
 }
 
 // Scratch memory of a call: on the stack when it is small, else one array
-// new, which fails as nullptr rather than an exception. Zero-filled; release
-// with release_scratch.
+// new, which fails as nullptr rather than an exception. Not cleared: every
+// user writes what it reads, so the pages of a large scratch that a call
+// never reaches are never touched. Release with release_scratch.
 constexpr unsigned long kStackScratchWords = 512;
 
 inline Word* take_scratch(Word* stack, unsigned long words) {
-    Word* scratch = words <= kStackScratchWords ? stack : new (std::nothrow) Word[words];
-    if (scratch != nullptr) std::fill(scratch, scratch + words, Word{0});
-    return scratch;
+    return words <= kStackScratchWords ? stack : new (std::nothrow) Word[words];
 }
 
 inline void release_scratch(Word* stack, Word* scratch) {

@@ -25,12 +25,17 @@ void set_position_bits(T* table, const Symbol* s, unsigned long n, MaskOf mask_o
     for (unsigned long i = 0; i < n; ++i, bit <<= 1) mask_of(table[s[i]]) |= bit;
 }
 
-// Bit i of masks[s[i]] set for each position i of s (at most 64); the other
-// entries of the symbols of s and of other are zero.
-template <typename Symbol>
-void build_position_masks(Word* masks, const Symbol* s, unsigned long n, const Symbol* other,
-                          unsigned long n_other) {
-    clear_touched(masks, s, n, other, n_other);
+// Bit i of masks[s[i]] (a table of 256) set for each position i of s (at
+// most 64); the other entries of the symbols of s and of other are zero, and
+// every other entry too when other is long: clearing the whole table is then
+// the shorter way.
+inline void build_position_masks(Word* masks, const unsigned char* s, unsigned long n,
+                                 const unsigned char* other, unsigned long n_other) {
+    if (n_other > 256) {
+        std::fill(masks, masks + 256, Word{0});
+    } else {
+        clear_touched(masks, s, n, other, n_other);
+    }
     set_position_bits(masks, s, n, [](Word& mask) -> Word& { return mask; });
 }
 

@@ -13,9 +13,10 @@ namespace {
 constexpr unsigned int kNotFixedDecimals = 31;
 
 // What a measure's value becomes: a similarity of NaN or a distance of
-// kDistanceFailed means the measure ran out of memory, and the row is NULL.
-// The error flag is left alone: the servers would make every later row of the
-// statement NULL too.
+// kDistanceFailed means the measure ran out of memory, and the row is NULL,
+// or that its statement was killed, and the statement fails with the
+// server's error. The error flag is left alone: the servers would make every
+// later row of the statement NULL too.
 struct Similarity {
     using Result = double;
     static void describe(UDF_INIT* initid) { initid->decimals = kNotFixedDecimals; }
@@ -96,6 +97,7 @@ struct Frame {
         }
         const auto value = Arguments::apply(args, measure);
         if (Value::failed(value)) {
+            likeness::report_kill();
             *is_null = 1;
             return 0;
         }

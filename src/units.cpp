@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "algorithms.h"
+#include "interruption.h"
 #include "kernels.h"
 #include "scratch.h"
 
@@ -42,8 +43,32 @@ bool all_ascii(const unsigned char* s, unsigned long len) {
     return (seen & kHighBits) == 0;
 }
 
-bool both_ascii(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
-    return all_ascii(bytes(s1), len1) && all_ascii(bytes(s2), len2);
+// False too when the statement was killed while the bytes were read.
+bool both_ascii(const char* s1, const char* s2, unsigned long len1, unsigned long len2,
+                KillCheck& kill) {
+    if (len1 <= kWordBits && len2 <= kWordBits) {
+        return all_ascii(bytes(s1), len1) && all_ascii(bytes(s2), len2);
+    }
+    const auto ascii = [&](const char* s, unsigned long len) {
+        return in_strides(kill, len, [&](unsigned long begin, unsigned long end) {
+            return all_ascii(bytes(s) + begin, end - begin);
+        });
+    };
+    return ascii(s1, len1) && ascii(s2, len2);
+}
+
+// Runs a reader over s: read(i, end) reads from position i and returns the
+// position after what it read, never starting a unit at or past end; it is
+// given ends a stride apart, with a kill check between them, until it
+// reaches len or keep_on() turns false.
+template <typename Read, typename KeepOn>
+void read_in_strides(unsigned long len, KillCheck& kill, Read read, KeepOn keep_on) {
+    constexpr unsigned long kStride = KillCheck::kWorkBetweenChecks / 4;
+    for (unsigned long i = 0; i < len && keep_on();) {
+        const unsigned long begin = i;
+        i = read(i, len - i > kStride ? i + kStride : len);
+        if (kill.killed_after(i - begin)) return;
+    }
 }
 
 // The unit at s[0], a byte of 80 or above, with `left` bytes available;
@@ -103,17 +128,23 @@ Word two_byte_code_points(Word chunk) {
 }
 
 // Reads s into units (room for len of them); returns how many.
-unsigned long decode(const unsigned char* s, unsigned long len, Unit* units) {
+unsigned long decode(const unsigned char* s, unsigned long len, Unit* units, KillCheck& kill) {
     unsigned long n = 0;
-    for (unsigned long i = 0; i < len;) {
-        if (s[i] < 0x80) {
-            units[n++] = s[i++];
-            continue;
-        }
-        unsigned length;
-        units[n++] = unit_at(s + i, len - i, length);
-        i += length;
-    }
+    read_in_strides(
+        len, kill,
+        [&](unsigned long i, unsigned long end) {
+            while (i < end) {
+                if (s[i] < 0x80) {
+                    units[n++] = s[i++];
+                    continue;
+                }
+                unsigned length;
+                units[n++] = unit_at(s + i, len - i, length);
+                i += length;
+            }
+            return i;
+        },
+        [] { return true; });
     return n;
 }
 
@@ -189,14 +220,17 @@ struct UnitNumbers {
         return slot->number;
     }
 
-    // Replaces each unit by its number; false when memory ran out.
-    bool renumber(Unit* units, unsigned long n) {
-        for (unsigned long i = 0; i < n; ++i) {
-            if (units[i] < 128) continue;
-            units[i] = number_of(units[i], count);
-            if (units[i] == kFailed) return false;
-        }
-        return true;
+    // Replaces each unit by its number; false when memory ran out or the
+    // statement was killed.
+    bool renumber(Unit* units, unsigned long n, KillCheck& kill) {
+        return in_strides(kill, n, [&](unsigned long begin, unsigned long end) {
+            for (unsigned long i = begin; i < end; ++i) {
+                if (units[i] < 128) continue;
+                units[i] = number_of(units[i], count);
+                if (units[i] == kFailed) return false;
+            }
+            return true;
+        });
     }
 };
 
@@ -224,20 +258,22 @@ struct WindowPair {
     bool fits = true;
     Unit base = 0;  // 0 until the first unit above 127
 
-    WindowPair(const char* s1, const char* s2, unsigned long len1, unsigned long len2)
+    WindowPair(const char* s1, const char* s2, unsigned long len1, unsigned long len2,
+               KillCheck& kill)
         : scratch(len1 + len2) {
         if (scratch.words == nullptr) return;
         a = reinterpret_cast<unsigned char*>(scratch.words);
-        n1 = read(bytes(s1), len1, a);
+        n1 = read(bytes(s1), len1, a, kill);
         b = a + n1;
-        if (fits) n2 = read(bytes(s2), len2, b);
+        if (fits) n2 = read(bytes(s2), len2, b, kill);
     }
 
     static Unit window_base(Unit first) { return first > 128 + 64 ? first - 64 : 128; }
 
     // Reads s into out; the base and the outcome stay in locals while bytes
     // are written, since a byte store might alias this object's fields.
-    unsigned long read(const unsigned char* s, unsigned long len, unsigned char* out) {
+    unsigned long read(const unsigned char* s, unsigned long len, unsigned char* out,
+                       KillCheck& kill) {
         Unit low = base;
         bool inside = true;
         unsigned long n = 0;
@@ -246,37 +282,43 @@ struct WindowPair {
             inside = inside && unit - low < 128;
             out[n++] = static_cast<unsigned char>(128 + (unit - low));
         };
-        for (unsigned long i = 0; i < len && inside;) {
-            const unsigned char c = s[i];
-            Word chunk;
-            const bool whole_chunk = i + 8 <= len;
-            if (whole_chunk) std::memcpy(&chunk, s + i, sizeof chunk);
-            if (c < 0x80 && whole_chunk && ascii_chunk(chunk)) {
-                std::memcpy(out + n, &chunk, sizeof chunk);
-                n += 8;
-                i += 8;
-            } else if (c < 0x80) {
-                out[n++] = c;
-                ++i;
-            } else if (whole_chunk && low < 0x800 && two_byte_chunk(chunk)) {
-                // Four code points less the base in 16-bit lanes, each kept
-                // from borrowing by a set top bit: inside when below 128.
-                constexpr Word kTops = 0x8000800080008000u, kLanes = 0x0001000100010001u;
-                const Word code_points = two_byte_code_points(chunk);
-                if (low == 0) low = window_base(code_points & 0xffff);
-                const Word offsets = (code_points | kTops) - low * kLanes;
-                inside = ((offsets ^ kTops) & 0xff80ff80ff80ff80u) == 0;
-                const Word numbers = offsets | 0x0080008000800080u;
-                for (unsigned lane = 0; lane < 4; ++lane) {
-                    out[n++] = static_cast<unsigned char>(numbers >> 16 * lane);
+        read_in_strides(
+            len, kill,
+            [&](unsigned long i, unsigned long end) {
+                for (; i < end && inside;) {
+                    const unsigned char c = s[i];
+                    Word chunk;
+                    const bool whole_chunk = i + 8 <= len;
+                    if (whole_chunk) std::memcpy(&chunk, s + i, sizeof chunk);
+                    if (c < 0x80 && whole_chunk && ascii_chunk(chunk)) {
+                        std::memcpy(out + n, &chunk, sizeof chunk);
+                        n += 8;
+                        i += 8;
+                    } else if (c < 0x80) {
+                        out[n++] = c;
+                        ++i;
+                    } else if (whole_chunk && low < 0x800 && two_byte_chunk(chunk)) {
+                        // Four code points less the base in 16-bit lanes, each kept
+                        // from borrowing by a set top bit: inside when below 128.
+                        constexpr Word kTops = 0x8000800080008000u, kLanes = 0x0001000100010001u;
+                        const Word code_points = two_byte_code_points(chunk);
+                        if (low == 0) low = window_base(code_points & 0xffff);
+                        const Word offsets = (code_points | kTops) - low * kLanes;
+                        inside = ((offsets ^ kTops) & 0xff80ff80ff80ff80u) == 0;
+                        const Word numbers = offsets | 0x0080008000800080u;
+                        for (unsigned lane = 0; lane < 4; ++lane) {
+                            out[n++] = static_cast<unsigned char>(numbers >> 16 * lane);
+                        }
+                        i += 8;
+                    } else {
+                        unsigned length;
+                        put(unit_at(s + i, len - i, length));
+                        i += length;
+                    }
                 }
-                i += 8;
-            } else {
-                unsigned length;
-                put(unit_at(s + i, len - i, length));
-                i += length;
-            }
-        }
+                return i;
+            },
+            [&] { return inside; });
         base = low;
         fits = fits && inside;
         return n;
@@ -291,20 +333,26 @@ struct UnitPair {
     Unit* b = nullptr;
     unsigned long n1 = 0, n2 = 0;
 
-    UnitPair(const char* s1, const char* s2, unsigned long len1, unsigned long len2)
+    UnitPair(const char* s1, const char* s2, unsigned long len1, unsigned long len2,
+             KillCheck& kill)
         : scratch((len1 + len2) * sizeof(Unit)) {
         if (scratch.words == nullptr) return;
         a = reinterpret_cast<Unit*>(scratch.words);
-        n1 = decode(bytes(s1), len1, a);
+        n1 = decode(bytes(s1), len1, a, kill);
         b = a + n1;
-        n2 = decode(bytes(s2), len2, b);
+        n2 = decode(bytes(s2), len2, b, kill);
     }
 };
 
 // Numbers below 256 as bytes, written over the start of their own array.
-unsigned char* narrowed(Unit* units, unsigned long n) {
+unsigned char* narrowed(Unit* units, unsigned long n, KillCheck& kill) {
     unsigned char* narrow = reinterpret_cast<unsigned char*>(units);
-    for (unsigned long i = 0; i < n; ++i) narrow[i] = static_cast<unsigned char>(units[i]);
+    in_strides(kill, n, [&](unsigned long begin, unsigned long end) {
+        for (unsigned long i = begin; i < end; ++i) {
+            narrow[i] = static_cast<unsigned char>(units[i]);
+        }
+        return true;
+    });
     return narrow;
 }
 
@@ -316,61 +364,70 @@ struct Similarity {
     int prefix;
 };
 
-Similarity similarity(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
+Similarity similarity(const char* s1, const char* s2, unsigned long len1, unsigned long len2,
+                      KillCheck& kill) {
     {
-        WindowPair pair(s1, s2, len1, len2);
-        if (pair.a == nullptr) return {kSimilarityFailed, 0};
+        WindowPair pair(s1, s2, len1, len2, kill);
+        if (pair.a == nullptr || kill.killed()) return {kSimilarityFailed, 0};
         if (pair.fits) {
             const int prefix = prefix_length(pair.a, pair.b, pair.n1, pair.n2);
             if (pair.n1 == 0 || pair.n2 == 0) return {0.0, prefix};
-            return {jaro_within(pair.a, pair.b, jaro_span(pair.n1, pair.n2), pair.n1, pair.n2, 256),
+            return {jaro_within(pair.a, pair.b, jaro_span(pair.n1, pair.n2), pair.n1, pair.n2, 256,
+                                kill),
                     prefix};
         }
     }
-    UnitPair units(s1, s2, len1, len2);
-    if (units.a == nullptr) return {kSimilarityFailed, 0};
+    UnitPair units(s1, s2, len1, len2, kill);
+    if (units.a == nullptr || kill.killed()) return {kSimilarityFailed, 0};
     const int prefix = prefix_length(units.a, units.b, units.n1, units.n2);
     const JaroSpan span = jaro_span(units.n1, units.n2);
     UnitNumbers numbers;
-    if (!numbers.renumber(units.a, span.n1) || !numbers.renumber(units.b, span.n2)) {
+    if (!numbers.renumber(units.a, span.n1, kill) || !numbers.renumber(units.b, span.n2, kill)) {
         return {kSimilarityFailed, 0};
     }
     if (numbers.alphabet() <= 256) {
-        return {jaro_within(narrowed(units.a, span.n1), narrowed(units.b, span.n2), span, units.n1,
-                            units.n2, 256),
+        return {jaro_within(narrowed(units.a, span.n1, kill), narrowed(units.b, span.n2, kill),
+                            span, units.n1, units.n2, 256, kill),
                 prefix};
     }
-    return {jaro_within(units.a, units.b, span, units.n1, units.n2, numbers.alphabet()), prefix};
+    return {jaro_within(units.a, units.b, span, units.n1, units.n2, numbers.alphabet(), kill),
+            prefix};
 }
 
 template <bool kTranspositions>
 unsigned long distance(const char* s1, const char* s2, unsigned long len1, unsigned long len2,
                        unsigned long bound) {
-    if (both_ascii(s1, s2, len1, len2)) {
-        return aligned_distance<kTranspositions>(trimmed(bytes(s1), bytes(s2), len1, len2), bound);
+    KillCheck kill;
+    if (both_ascii(s1, s2, len1, len2, kill)) {
+        return aligned_distance<kTranspositions>(trimmed(bytes(s1), bytes(s2), len1, len2, kill),
+                                                 bound, kill);
     }
     {
-        WindowPair pair(s1, s2, len1, len2);
-        if (pair.a == nullptr) return kDistanceFailed;
+        WindowPair pair(s1, s2, len1, len2, kill);
+        if (pair.a == nullptr || kill.killed()) return kDistanceFailed;
         if (pair.fits) {
-            return aligned_distance<kTranspositions>(trimmed(pair.a, pair.b, pair.n1, pair.n2),
-                                                     bound);
+            return aligned_distance<kTranspositions>(
+                trimmed(pair.a, pair.b, pair.n1, pair.n2, kill), bound, kill);
         }
     }
-    UnitPair units(s1, s2, len1, len2);
-    if (units.a == nullptr) return kDistanceFailed;
-    const Alignment<Unit> s = trimmed(units.a, units.b, units.n1, units.n2);
+    UnitPair units(s1, s2, len1, len2, kill);
+    if (units.a == nullptr || kill.killed()) return kDistanceFailed;
+    const Alignment<Unit> s = trimmed(units.a, units.b, units.n1, units.n2, kill);
     // The pattern and the text lie within the decoded units, so only the
     // units between the common prefix and suffix are numbered.
     Unit* pattern = const_cast<Unit*>(s.pattern);
     Unit* text = const_cast<Unit*>(s.text);
     UnitNumbers numbers;
-    if (!numbers.renumber(pattern, s.m) || !numbers.renumber(text, s.n)) return kDistanceFailed;
+    if (!numbers.renumber(pattern, s.m, kill) || !numbers.renumber(text, s.n, kill)) {
+        return kDistanceFailed;
+    }
     if (numbers.alphabet() <= 256) {
         return aligned_distance<kTranspositions>(
-            Alignment<unsigned char>{narrowed(pattern, s.m), s.m, narrowed(text, s.n), s.n}, bound);
+            Alignment<unsigned char>{narrowed(pattern, s.m, kill), s.m, narrowed(text, s.n, kill),
+                                     s.n},
+            bound, kill);
     }
-    return aligned_distance<kTranspositions>(s, bound);
+    return aligned_distance<kTranspositions>(s, bound, kill);
 }
 
 }  // namespace
@@ -378,17 +435,19 @@ unsigned long distance(const char* s1, const char* s2, unsigned long len1, unsig
 namespace likeness {
 
 double jaro_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
-    if (both_ascii(s1, s2, len1, len2)) {
+    KillCheck kill;
+    if (both_ascii(s1, s2, len1, len2, kill)) {
         return jaro_distance(const_cast<char*>(s1), const_cast<char*>(s2), len1, len2);
     }
-    return similarity(s1, s2, len1, len2).jaro;
+    return similarity(s1, s2, len1, len2, kill).jaro;
 }
 
 double jarowinkler_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
-    if (both_ascii(s1, s2, len1, len2)) {
+    KillCheck kill;
+    if (both_ascii(s1, s2, len1, len2, kill)) {
         return jarowinkler_distance(const_cast<char*>(s1), const_cast<char*>(s2), len1, len2);
     }
-    const Similarity s = similarity(s1, s2, len1, len2);
+    const Similarity s = similarity(s1, s2, len1, len2, kill);
     return winkler(s.jaro, s.prefix);
 }
 
