@@ -49,9 +49,10 @@ double time_case(void* library, const Case& c) {
         Item_result types[3] = {STRING_RESULT, STRING_RESULT, INT_RESULT};
         UDF_ARGS args{c.k < 0 ? 2u : 3u, types, values, lengths, nullptr};
         char is_null = 0, error = 0;
-        sink += c.real ? reinterpret_cast<RealRow>(row)(&initid, &args, &is_null, &error)
-                       : static_cast<double>(reinterpret_cast<Row>(row)(&initid, &args, &is_null,
-                                                                         &error));
+        sink +=
+            c.real
+                ? reinterpret_cast<RealRow>(row)(&initid, &args, &is_null, &error)
+                : static_cast<double>(reinterpret_cast<Row>(row)(&initid, &args, &is_null, &error));
     }
     const auto end = std::chrono::steady_clock::now();
     if (sink == -1) std::puts("");
@@ -96,11 +97,15 @@ int main(int argc, char** argv) {
                                   {"editdistance_utf8", false, -1}};
     for (const Function& f : functions) {
         for (const std::size_t top : {12, 64}) {
-            Case c{std::string(f.name) + " up to " + std::to_string(top) + " bytes", f.name, f.real,
-                   {}, f.k};
+            Case c{std::string(f.name) + " up to " + std::to_string(top) + " bytes",
+                   f.name,
+                   f.real,
+                   {},
+                   f.k};
             for (int i = 0; i < 20000; ++i) {
-                c.pairs.emplace_back(random_text(random, top / 2 + random() % (top / 2 + 1), letters),
-                                     random_text(random, top / 2 + random() % (top / 2 + 1), letters));
+                c.pairs.emplace_back(
+                    random_text(random, top / 2 + random() % (top / 2 + 1), letters),
+                    random_text(random, top / 2 + random() % (top / 2 + 1), letters));
             }
             cases.push_back(std::move(c));
         }
@@ -108,14 +113,21 @@ int main(int argc, char** argv) {
     // Long values: 128 MiB, unrelated or one edit apart in the middle.
     const std::size_t long_len = std::size_t{128} << 20;
     const std::string hex = "0123456789abcdef";
-    const std::string a = random_text(random, long_len, hex), b = random_text(random, long_len, hex);
+    const std::string a = random_text(random, long_len, hex),
+                      b = random_text(random, long_len, hex);
     std::string a_edited = a;
     a_edited[long_len / 2] = a[long_len / 2] == 'x' ? 'y' : 'x';
     for (const long long k : {0, 2, 64}) {
         cases.push_back({"editdistance_bounded 128 MiB unrelated k=" + std::to_string(k),
-                         "editdistance_bounded", false, {{a, b}}, k});
+                         "editdistance_bounded",
+                         false,
+                         {{a, b}},
+                         k});
         cases.push_back({"editdistance_bounded 128 MiB one edit k=" + std::to_string(k),
-                         "editdistance_bounded", false, {{a, a_edited}}, k});
+                         "editdistance_bounded",
+                         false,
+                         {{a, a_edited}},
+                         k});
     }
     constexpr int kRounds = 7;
     std::printf("| case | old s | new s | new / old |\n|---|---:|---:|---:|\n");
