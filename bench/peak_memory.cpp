@@ -1,6 +1,9 @@
 // Peak heap memory of one call of each measure on two random values of the
 // given size (default 1 MiB) drawn from the given number of distinct bytes
-// (default 26), counted by a replaced global operator new.
+// (default 26), counted by a replaced global operator new; and of the
+// _utf8 measures on two values of about that size in two-byte characters
+// drawn from as many code points, spread so widely that the characters are
+// numbered one by one.
 //   peak_memory [SIZE [DISTINCT]]
 #include <chrono>
 #include <cstddef>
@@ -62,4 +65,21 @@ int main(int argc, char** argv) {
            [&] { return levenshteinDistance(a.data(), b.data(), size, size); });
     report("damerauLevenshteinDistance",
            [&] { return damerauLevenshteinDistance(a.data(), b.data(), size, size); });
+
+    // Code points from U+0100 on, 1500 / distinct apart: all below U+0800.
+    const auto characters = [&] {
+        std::string text;
+        while (text.size() + 2 <= size) {
+            const unsigned code =
+                0x100 + static_cast<unsigned>(rng() % distinct) * (1500 / distinct);
+            text += static_cast<char>(0xc0 | code >> 6);
+            text += static_cast<char>(0x80 | (code & 0x3f));
+        }
+        return text;
+    };
+    const std::string u = characters(), v = characters();
+    report("jaro_utf8",
+           [&] { return likeness::jaro_utf8(u.data(), v.data(), u.size(), v.size()); });
+    report("levenshtein_utf8",
+           [&] { return likeness::levenshtein_utf8(u.data(), v.data(), u.size(), v.size()); });
 }
