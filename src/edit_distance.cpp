@@ -350,10 +350,6 @@ unsigned long distance_in_blocks(const Alignment<Symbol>& s, unsigned long bound
     return distance == kDistanceFailed ? distance : std::min(distance, bound + 1);
 }
 
-}  // namespace
-
-namespace {
-
 // The common leading symbols of a and b (n each), compared eight bytes at a
 // time; within the first differing word, its lowest differing byte.
 template <typename Symbol>
