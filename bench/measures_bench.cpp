@@ -7,15 +7,14 @@
 // than 256 distinct characters (against the byte measure on ASCII pairs of
 // the same length).
 #include <benchmark/benchmark.h>
+#include <edlib.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <edlib.h>
-
-#include "algorithms.h"
 #include "baseline.h"
+#include "cpp_api.h"
 #include "random_pairs.h"
 #include "reference.h"
 

@@ -13,7 +13,7 @@
 #include <random>
 #include <string>
 
-#include "algorithms.h"
+#include "cpp_api.h"
 
 namespace {
 std::size_t g_current = 0, g_peak = 0;

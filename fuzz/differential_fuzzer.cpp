@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string>
 
-#include "algorithms.h"
+#include "cpp_api.h"
 #include "reference.h"
 
 namespace {

@@ -10,17 +10,14 @@
 #include <string_view>
 #include <vector>
 
-#include "algorithms.h"
+#include "entry_points.h"
 #include "sql_call.h"
-#include "udf.h"
 
 namespace {
 
 void check(bool ok) {
     if (!ok) __builtin_trap();
 }
-
-using Init = init_result (*)(UDF_INIT*, UDF_ARGS*, char*);
 
 // Input: count byte, NULL-mask byte, then per argument a length byte and
 // that many bytes (what is left goes to the last argument).
@@ -40,67 +37,37 @@ std::vector<std::optional<std::string_view>> parse(const std::uint8_t* data, std
 }
 
 // Init accepts its own argument count only, asking for strings (and an
-// integer third), and otherwise leaves the types and copies its message.
-void check_init(Init init, SqlCall& call, UDF_INIT& initid, const char* message_text,
-                unsigned count) {
-    char message[512];
-    std::memset(message, 'x', sizeof message);
-    const init_result rejected = init(&initid, &call.args, message);
-    const bool accepted = call.args.arg_count == count;
-    check(rejected == (accepted ? 0 : 1));
-    if (!accepted) check(std::strcmp(message, message_text) == 0);
-    for (unsigned i = 0; i < call.args.arg_count; ++i) {
-        const Item_result asked = i < 2 ? STRING_RESULT : INT_RESULT;
-        check(call.types[i] == (accepted ? asked : REAL_RESULT));
-    }
-}
-
-template <typename Row, typename Measure>
-void check_pair(Init init, Row row, Measure measure, const char* message_text,
-                const std::vector<std::optional<std::string_view>>& values) {
-    SqlCall call(values);
-    UDF_INIT initid{};
-    check_init(init, call, initid, message_text, 2);
-    const bool two = values.size() == 2;
-
-    // Servers call the row function only after an accepting init; it must be
-    // safe even so.
-    char is_null = 0, error = 0;
-    const auto value = row(&initid, &call.args, &is_null, &error);
-    check(error == 0);
-    const bool null_row = !two || !values[0] || !values[1];
-    check(is_null == (null_row ? 1 : 0));
-    if (!null_row) {
-        check(value == measure(call.args.args[0], call.args.args[1], call.args.lengths[0],
-                               call.args.lengths[1]));
-    }
-}
-
-// A bounded distance, the third value's first bytes read as its bound: the
-// plain distance when within it, else the bound + 1; NULL for a NULL value
-// or a negative bound.
-void check_bounded(Init init, long long (*row)(UDF_INIT*, UDF_ARGS*, char*, char*),
-                   unsigned long (*distance)(const char*, const char*, unsigned long,
-                                             unsigned long),
-                   const char* message_text, std::vector<std::optional<std::string_view>> values) {
+// integer third), and otherwise leaves the types and copies its message; the
+// row function, safe even after a refusing init, answers NULL for a NULL, a
+// negative bound or another count, and else what its measure answers.
+void check_function(const EntryPoints& f, std::vector<std::optional<std::string_view>> values) {
     long long bound = 0;
-    if (values.size() == 3 && values[2]) {
+    if (f.count == 3 && values.size() == 3 && values[2]) {
         std::memcpy(&bound, values[2]->data(), std::min(values[2]->size(), sizeof bound));
         values[2] = integer_argument(bound);
     }
     SqlCall call(values);
     UDF_INIT initid{};
-    check_init(init, call, initid, message_text, 3);
+    char message[512];
+    std::memset(message, 'x', sizeof message);
+    const init_result rejected = f.init(&initid, &call.args, message);
+    const bool accepted = call.args.arg_count == f.count;
+    check(rejected == (accepted ? 0 : 1));
+    if (!accepted) check(f.refusal == message);
+    for (unsigned i = 0; i < call.args.arg_count; ++i) {
+        const Item_result asked = i < 2 ? STRING_RESULT : INT_RESULT;
+        check(call.types[i] == (accepted ? asked : REAL_RESULT));
+    }
+
     char is_null = 0, error = 0;
-    const long long value = row(&initid, &call.args, &is_null, &error);
+    const double value = f.row(&initid, &call.args, &is_null, &error);
     check(error == 0);
-    const bool null_row = values.size() != 3 || !values[0] || !values[1] || !values[2] || bound < 0;
+    bool null_row = !accepted || bound < 0;
+    for (const auto& v : values) null_row = null_row || !v;
     check(is_null == (null_row ? 1 : 0));
     if (!null_row) {
-        const unsigned long d =
-            distance(values[0]->data(), values[1]->data(), values[0]->size(), values[1]->size());
-        const auto k = static_cast<unsigned long>(bound);
-        check(static_cast<unsigned long>(value) == (d <= k ? d : k + 1));
+        const double expected = f.measure(&call.args);
+        check(value == expected || (std::isnan(value) && std::isnan(expected)));
     }
 }
 
@@ -109,55 +76,6 @@ void check_bounded(Init init, long long (*row)(UDF_INIT*, UDF_ARGS*, char*, char
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
     const auto values = parse(data, size);
-    const char* similarity = "jarowinkler must have exactly two arguments";
-    const char* distance = "editdistance must have exactly two arguments";
-    check_pair(jaro_init, jaro, jaro_distance, similarity, values);
-    check_pair(jarowinkler_init, jarowinkler, jarowinkler_distance, similarity, values);
-    check_pair(
-        editdistance_init, editdistance,
-        [](char* x, char* y, unsigned long lx, unsigned long ly) {
-            return static_cast<long long>(levenshteinDistance(x, y, lx, ly));
-        },
-        distance, values);
-    check_pair(
-        editdistance_dl_init, editdistance_dl,
-        [](char* x, char* y, unsigned long lx, unsigned long ly) {
-            return static_cast<long long>(damerauLevenshteinDistance(x, y, lx, ly));
-        },
-        distance, values);
-    check_pair(jaro_utf8_init, jaro_utf8, likeness::jaro_utf8,
-               "jaro_utf8 must have exactly two arguments", values);
-    check_pair(jarowinkler_utf8_init, jarowinkler_utf8, likeness::jarowinkler_utf8,
-               "jarowinkler_utf8 must have exactly two arguments", values);
-    check_pair(
-        editdistance_utf8_init, editdistance_utf8,
-        [](char* x, char* y, unsigned long lx, unsigned long ly) {
-            return static_cast<long long>(likeness::levenshtein_utf8(x, y, lx, ly));
-        },
-        "editdistance_utf8 must have exactly two arguments", values);
-    check_pair(
-        editdistance_dl_utf8_init, editdistance_dl_utf8,
-        [](char* x, char* y, unsigned long lx, unsigned long ly) {
-            return static_cast<long long>(likeness::osa_utf8(x, y, lx, ly));
-        },
-        "editdistance_dl_utf8 must have exactly two arguments", values);
-    check_bounded(
-        editdistance_bounded_init, editdistance_bounded,
-        [](const char* x, const char* y, unsigned long lx, unsigned long ly) {
-            return levenshteinDistance(const_cast<char*>(x), const_cast<char*>(y), lx, ly);
-        },
-        "editdistance_bounded must have exactly three arguments", values);
-    check_bounded(
-        editdistance_dl_bounded_init, editdistance_dl_bounded,
-        [](const char* x, const char* y, unsigned long lx, unsigned long ly) {
-            return damerauLevenshteinDistance(const_cast<char*>(x), const_cast<char*>(y), lx, ly);
-        },
-        "editdistance_dl_bounded must have exactly three arguments", values);
-    check_bounded(editdistance_utf8_bounded_init, editdistance_utf8_bounded,
-                  likeness::levenshtein_utf8,
-                  "editdistance_utf8_bounded must have exactly three arguments", values);
-    check_bounded(editdistance_dl_utf8_bounded_init, editdistance_dl_utf8_bounded,
-                  likeness::osa_utf8,
-                  "editdistance_dl_utf8_bounded must have exactly three arguments", values);
+    for (const EntryPoints& f : entry_points()) check_function(f, values);
     return 0;
 }

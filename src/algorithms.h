@@ -1,56 +1,45 @@
-// The string measures behind the SQL functions: pure functions of two byte
-// strings and their lengths. Bytes are compared as raw 8-bit values; only the
-// given number of bytes is read and no terminating NUL is expected. Every call
-// releases all of its scratch memory before it returns, and nothing is shared
-// between calls, so any number of calls may run at once.
+// The string measures behind the SQL functions: pure functions of two
+// strings and their lengths. The byte measures compare raw 8-bit values, the
+// _utf8 ones the units of UTF-8 text; only the given number of bytes is read
+// and no terminating NUL is expected. Every call releases all of its scratch
+// memory before it returns, and nothing is shared between calls, so any
+// number of calls may run at once.
 //
 // Scratch memory that cannot be allocated never raises: the similarities then
-// return NaN, the distances kDistanceFailed, get_common_characters nullptr.
-// Long calls inside a server stop when their statement is killed, and return
-// the same failure values; report_kill() then tells the server.
+// return NaN, the distances kDistanceFailed. Long calls inside a server stop
+// when their statement is killed, and return the same failure values;
+// report_kill() then tells the server.
 #pragma once
 
-#include <cstdint>
-
-#define LIKENESS_EXPORT __attribute__((visibility("default")))
-
-// Returned by the two distances when their scratch memory cannot be allocated.
+// Returned by the distances when their scratch memory cannot be allocated or
+// their statement is killed.
 constexpr unsigned long kDistanceFailed = static_cast<unsigned long>(-1);
 
-// One direction of the Jaro matching: the bytes of s1 that find an unused
-// partner in s2 within the match window, in s1's order. The window of
-// position i of s1 reaches range positions back and range - 1 forward; the
-// lowest unused equal byte in it is taken. '#' and NUL are ordinary bytes.
-// The result is a buffer of len1 + 1 bytes from array new, every byte after
-// the matched ones NUL, which the caller releases with array delete. A reader
-// that stops at NUL sees the result only up to the first matched NUL byte.
-LIKENESS_EXPORT char* get_common_characters(char* s1, char* s2, unsigned long len1,
-                                            unsigned long len2, unsigned long range);
+namespace likeness {
 
 // Jaro similarity in [0, 1]: matching from both sides within a window of
 // min(len1, len2) / 2 + 1, 0 unless both sides find the same number m of
 // common bytes, transpositions t = (differing positions) / 2 rounded down,
 // ((m / len1 + m / len2) + (m - t) / m) / 3 in that order.
-LIKENESS_EXPORT double jaro_distance(char* s1, char* s2, unsigned long len1, unsigned long len2);
+double jaro(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
 
 // Jaro-Winkler similarity: the Jaro value j raised by the common prefix l
 // (at most 6 bytes) as (1 - j) * (l * 0.1f) + j, with no threshold.
-LIKENESS_EXPORT double jarowinkler_distance(char* s1, char* s2, unsigned long len1,
-                                            unsigned long len2);
-
-// Length of the common leading run of bytes, capped at 6.
-LIKENESS_EXPORT int get_prefix_length(char* s1, char* s2, unsigned long len1, unsigned long len2);
+double jarowinkler(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
 
 // Levenshtein distance with unit costs.
-LIKENESS_EXPORT unsigned long levenshteinDistance(char* s1, char* s2, unsigned long len1,
-                                                  unsigned long len2);
+unsigned long levenshtein(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
 
 // Optimal string alignment distance (restricted Damerau-Levenshtein): unit
 // costs, adjacent transpositions, no substring edited twice.
-LIKENESS_EXPORT unsigned long damerauLevenshteinDistance(char* s1, char* s2, unsigned long len1,
-                                                         unsigned long len2);
+unsigned long osa(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
 
-namespace likeness {
+// One direction of the Jaro matching, written to common (room for len1
+// bytes): the bytes of s1 that find an unused partner in s2 within the
+// window (range back, range - 1 forward), in s1's order. Their count, or
+// kDistanceFailed when scratch memory cannot be had. Never stopped by a kill.
+unsigned long common_characters(const char* s1, const char* s2, unsigned long len1,
+                                unsigned long len2, unsigned long range, char* common);
 
 // After a measure failed: when the statement running this call was killed,
 // raises the server's own error for that kill, so the statement fails as it
@@ -64,7 +53,7 @@ void report_kill();
 // a well-formed sequence being one unit (its code point) and a byte at which
 // none begins a unit of its own, equal only to the same byte standing alone.
 // Values without a well-formed multi-byte sequence give the byte measures'
-// results. Not exported; failures as above.
+// results.
 double jaro_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
 double jarowinkler_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
 unsigned long levenshtein_utf8(const char* s1, const char* s2, unsigned long len1,
@@ -72,10 +61,10 @@ unsigned long levenshtein_utf8(const char* s1, const char* s2, unsigned long len
 unsigned long osa_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2);
 
 // The edit distances, over bytes or characters, when they are at most
-// `bound`, else exactly bound + 1, in O(bound * n / 64) word steps: only the
-// diagonals within reach of the bound are computed. A bound at least the
-// longer length bounds nothing (and bound + 1 never overflows). Not exported;
-// kDistanceFailed when memory runs out or the statement is killed.
+// `bound`, else exactly bound + 1, in O(bound * n / 64) word steps after one
+// linear pass: only the diagonals within reach of the bound are computed. A
+// bound at least the longer length bounds nothing (and bound + 1 never
+// overflows).
 unsigned long levenshtein_bounded(const char* s1, const char* s2, unsigned long len1,
                                   unsigned long len2, unsigned long bound);
 unsigned long osa_bounded(const char* s1, const char* s2, unsigned long len1, unsigned long len2,
@@ -86,10 +75,3 @@ unsigned long osa_utf8_bounded(const char* s1, const char* s2, unsigned long len
                                unsigned long len2, unsigned long bound);
 
 }  // namespace likeness
-
-// The smaller of two ints: a if strictly smaller, else b.
-LIKENESS_EXPORT int minval(int a, int b);
-// The larger of two ints: a if strictly larger, else b.
-LIKENESS_EXPORT int maxval(int a, int b);
-// The smaller of two unsigned longs.
-LIKENESS_EXPORT unsigned long minimum(unsigned long a, unsigned long b);

@@ -475,6 +475,14 @@ unsigned long byte_distance(const char* s1, const char* s2, unsigned long len1, 
 
 namespace likeness {
 
+unsigned long levenshtein(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
+    return byte_distance<false>(s1, s2, len1, len2, kUnbounded);
+}
+
+unsigned long osa(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
+    return byte_distance<true>(s1, s2, len1, len2, kUnbounded);
+}
+
 unsigned long levenshtein_bounded(const char* s1, const char* s2, unsigned long len1,
                                   unsigned long len2, unsigned long bound) {
     return byte_distance<false>(s1, s2, len1, len2, bound);
@@ -486,12 +494,3 @@ unsigned long osa_bounded(const char* s1, const char* s2, unsigned long len1, un
 }
 
 }  // namespace likeness
-
-unsigned long levenshteinDistance(char* s1, char* s2, unsigned long len1, unsigned long len2) {
-    return byte_distance<false>(s1, s2, len1, len2, kUnbounded);
-}
-
-unsigned long damerauLevenshteinDistance(char* s1, char* s2, unsigned long len1,
-                                         unsigned long len2) {
-    return byte_distance<true>(s1, s2, len1, len2, kUnbounded);
-}

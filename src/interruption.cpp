@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "algorithms.h"
+
 namespace {
 
 using CurrentThd = void* (*)();

@@ -90,14 +90,14 @@ double jaro_in_words(const unsigned char* a, const unsigned char* b, const JaroS
         common[m] = byte;
         m += candidates != 0;
     };
-    Word window_end = (Word{1} << range) - 1;  // positions below i + range
-    Word window_start = ~Word{0};              // positions from i - range on
+    Word below_end = (Word{1} << range) - 1;  // positions below i + range
+    Word from_start = ~Word{0};               // positions from i - range on
     for (unsigned long i = 0; i < (n1 > n2 ? n1 : n2); ++i) {
-        const Word window = window_end & window_start;
+        const Word window = below_end & from_start;
         if (i < n1) take(unused[a[i]].in_b, window, a[i], common1, m1);
         if (i < n2) take(unused[b[i]].in_a, window, b[i], common2, m2);
-        window_end = (window_end << 1) | 1;
-        window_start <<= static_cast<unsigned>(i >= range);
+        below_end = (below_end << 1) | 1;
+        from_start <<= static_cast<unsigned>(i >= range);
     }
     KillCheck never = KillCheck::never();
     return score_common(common1, m1, common2, m2, len1, len2, never);
@@ -223,18 +223,10 @@ double winkler(double j, int prefix) {
     return y + j;
 }
 
-}  // namespace likeness
-
-char* get_common_characters(char* s1, char* s2, unsigned long len1, unsigned long len2,
-                            unsigned long range) {
-    // Zero-filled, so every byte after the matched ones is NUL.
-    char* common = new (std::nothrow) char[len1 + 1]();
+unsigned long common_characters(const char* s1, const char* s2, unsigned long len1,
+                                unsigned long len2, unsigned long range, char* common) {
     unsigned long* next_same = new (std::nothrow) unsigned long[len2];
-    if (common == nullptr || next_same == nullptr) {
-        delete[] common;
-        delete[] next_same;
-        return nullptr;
-    }
+    if (next_same == nullptr) return kDistanceFailed;
     unsigned long cursor[256];
     unsigned long count = 0;
     KillCheck never = KillCheck::never();
@@ -242,20 +234,17 @@ char* get_common_characters(char* s1, char* s2, unsigned long len1, unsigned lon
         bytes(s1), len1, bytes(s2), len2, range, cursor, 256, next_same,
         [&](unsigned long i) { common[count++] = s1[i]; }, never);
     delete[] next_same;
-    return common;
+    return count;
 }
 
-double jaro_distance(char* s1, char* s2, unsigned long len1, unsigned long len2) {
+double jaro(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
     if (len1 == 0 || len2 == 0) return 0.0;
     KillCheck kill;
     return jaro_within(bytes(s1), bytes(s2), jaro_span(len1, len2), len1, len2, 256, kill);
 }
 
-int get_prefix_length(char* s1, char* s2, unsigned long len1, unsigned long len2) {
-    return prefix_length(bytes(s1), bytes(s2), len1, len2);
+double jarowinkler(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
+    return winkler(jaro(s1, s2, len1, len2), prefix_length(bytes(s1), bytes(s2), len1, len2));
 }
 
-double jarowinkler_distance(char* s1, char* s2, unsigned long len1, unsigned long len2) {
-    const double j = jaro_distance(s1, s2, len1, len2);
-    return winkler(j, get_prefix_length(s1, s2, len1, len2));
-}
+}  // namespace likeness

@@ -4,68 +4,52 @@
 
 #include <array>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "entry_points.h"
 #include "sql_call.h"
-#include "udf.h"
 
 namespace {
 
-using Init = init_result (*)(UDF_INIT*, UDF_ARGS*, char*);
-
-struct InitCase {
-    const char* name;
-    Init init;
-    const char* message;
-    bool real;
-    std::size_t count = 2;
-};
-
-const std::vector<InitCase> kInits = {
-    {"jaro", jaro_init, "jarowinkler must have exactly two arguments", true},
-    {"jarowinkler", jarowinkler_init, "jarowinkler must have exactly two arguments", true},
-    {"editdistance", editdistance_init, "editdistance must have exactly two arguments", false},
-    {"editdistance_dl", editdistance_dl_init, "editdistance must have exactly two arguments",
-     false},
-    {"jaro_utf8", jaro_utf8_init, "jaro_utf8 must have exactly two arguments", true},
-    {"jarowinkler_utf8", jarowinkler_utf8_init, "jarowinkler_utf8 must have exactly two arguments",
-     true},
-    {"editdistance_utf8", editdistance_utf8_init,
-     "editdistance_utf8 must have exactly two arguments", false},
-    {"editdistance_dl_utf8", editdistance_dl_utf8_init,
-     "editdistance_dl_utf8 must have exactly two arguments", false},
-    {"editdistance_bounded", editdistance_bounded_init,
-     "editdistance_bounded must have exactly three arguments", false, 3},
-    {"editdistance_dl_bounded", editdistance_dl_bounded_init,
-     "editdistance_dl_bounded must have exactly three arguments", false, 3},
-    {"editdistance_utf8_bounded", editdistance_utf8_bounded_init,
-     "editdistance_utf8_bounded must have exactly three arguments", false, 3},
-    {"editdistance_dl_utf8_bounded", editdistance_dl_utf8_bounded_init,
-     "editdistance_dl_utf8_bounded must have exactly three arguments", false, 3},
-};
-
 TEST(Init, RejectsAnyOtherCountWithItsMessage) {
-    for (const auto& f : kInits) {
+    for (const EntryPoints& f : entry_points()) {
         for (std::size_t count : {0, 1, 2, 3, 4}) {
             if (count == f.count) continue;
-            SCOPED_TRACE(std::string(f.name) + " with " + std::to_string(count));
+            SCOPED_TRACE(f.name + " with " + std::to_string(count));
             SqlCall call(std::vector<std::optional<std::string_view>>(count, "x"));
             UDF_INIT initid{};
             std::array<char, 512> message;
             message.fill('\x7f');
             EXPECT_EQ(f.init(&initid, &call.args, message.data()), 1);
-            const std::size_t n = std::strlen(f.message);
-            EXPECT_EQ(std::string(message.data(), n + 1), std::string(f.message, n + 1));
+            EXPECT_EQ(std::string(message.data(), f.refusal.size() + 1),
+                      std::string(f.refusal.c_str(), f.refusal.size() + 1));
             for (Item_result t : call.types) EXPECT_EQ(t, REAL_RESULT);
         }
     }
 }
 
+// The four original functions keep their first release's messages.
+TEST(Init, TheOriginalFunctionsKeepTheirMessages) {
+    const std::map<std::string, std::string> original = {
+        {"jaro", "jarowinkler must have exactly two arguments"},
+        {"jarowinkler", "jarowinkler must have exactly two arguments"},
+        {"editdistance", "editdistance must have exactly two arguments"},
+        {"editdistance_dl", "editdistance must have exactly two arguments"}};
+    for (const EntryPoints& f : entry_points()) {
+        const auto kept = original.find(f.name);
+        EXPECT_EQ(f.refusal, kept != original.end()
+                                 ? kept->second
+                                 : f.name + " must have exactly " +
+                                       (f.count == 2 ? "two" : "three") + " arguments");
+    }
+}
+
 TEST(Init, AcceptsItsCountAndAsksForStringsAndABound) {
-    for (const auto& f : kInits) {
+    for (const EntryPoints& f : entry_points()) {
         SCOPED_TRACE(f.name);
         SqlCall call(std::vector<std::optional<std::string_view>>(f.count, "12"));
         UDF_INIT initid{};
@@ -144,20 +128,19 @@ TEST(Row, CharacterFunctionsCountCharacters) {
     }
 }
 
-TEST(Row, NullInEitherPositionGivesNull) {
-    const std::vector<std::vector<std::optional<std::string_view>>> calls = {
-        {std::nullopt, "x"}, {"x", std::nullopt}, {std::nullopt, std::nullopt}};
-    for (const auto& values : calls) {
-        SqlCall call(values);
-        for (auto row : {jaro, jarowinkler, jaro_utf8, jarowinkler_utf8}) {
+// A NULL in any position gives NULL, never the error flag.
+TEST(Row, NullInAnyPositionGivesNull) {
+    const long long two = 2;
+    for (const EntryPoints& f : entry_points()) {
+        for (std::size_t null_at = 0; null_at < f.count; ++null_at) {
+            SCOPED_TRACE(f.name + " with NULL at " + std::to_string(null_at));
+            std::vector<std::optional<std::string_view>> values = {"x", "y", integer_argument(two)};
+            values.resize(f.count);
+            values[null_at] = std::nullopt;
+            SqlCall call(values);
+            UDF_INIT initid{};
             char is_null = 0, error = 0;
-            EXPECT_EQ(real_row(row, call, is_null, error), 0.0);
-            EXPECT_EQ(is_null, 1);
-            EXPECT_EQ(error, 0);
-        }
-        for (auto row : {editdistance, editdistance_dl, editdistance_utf8, editdistance_dl_utf8}) {
-            char is_null = 0, error = 0;
-            EXPECT_EQ(int_row(row, call, is_null, error), 0);
+            EXPECT_EQ(f.row(&initid, &call.args, &is_null, &error), 0.0);
             EXPECT_EQ(is_null, 1);
             EXPECT_EQ(error, 0);
         }
@@ -204,18 +187,11 @@ TEST(Row, BoundedDistancesStopAtTheBoundPlusOne) {
     }
 }
 
-// A NULL or negative bound gives NULL, as a NULL string does.
-TEST(Row, BoundedDistancesOfANullOrNegativeBoundAreNull) {
-    const long long two = 2, minus_one = -1, most_negative = -0x7fffffffffffffffLL - 1;
-    const std::vector<std::vector<std::optional<std::string_view>>> calls = {
-        {"a", "b", std::nullopt},
-        {"a", "b", integer_argument(minus_one)},
-        {"a", "b", integer_argument(most_negative)},
-        {std::nullopt, "b", integer_argument(two)},
-        {"a", std::nullopt, integer_argument(two)},
-    };
-    for (const auto& values : calls) {
-        SqlCall call(values);
+// A negative bound gives NULL, as a NULL does.
+TEST(Row, BoundedDistancesOfANegativeBoundAreNull) {
+    const long long minus_one = -1, most_negative = -0x7fffffffffffffffLL - 1;
+    for (const long long& k : {minus_one, most_negative}) {
+        SqlCall call({"a", "b", integer_argument(k)});
         for (IntRow row : kBoundedRows) {
             char is_null = 0, error = 0;
             EXPECT_EQ(int_row(row, call, is_null, error), 0);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "algorithms.h"
+#include "cpp_api.h"
 #include "random_pairs.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <string>
 
-#include "algorithms.h"
+#include "cpp_api.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -437,7 +437,7 @@ namespace likeness {
 double jaro_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
     KillCheck kill;
     if (both_ascii(s1, s2, len1, len2, kill)) {
-        return jaro_distance(const_cast<char*>(s1), const_cast<char*>(s2), len1, len2);
+        return jaro(s1, s2, len1, len2);
     }
     return similarity(s1, s2, len1, len2, kill).jaro;
 }
@@ -445,7 +445,7 @@ double jaro_utf8(const char* s1, const char* s2, unsigned long len1, unsigned lo
 double jarowinkler_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
     KillCheck kill;
     if (both_ascii(s1, s2, len1, len2, kill)) {
-        return jarowinkler_distance(const_cast<char*>(s1), const_cast<char*>(s2), len1, len2);
+        return jarowinkler(s1, s2, len1, len2);
     }
     const Similarity s = similarity(s1, s2, len1, len2, kill);
     return winkler(s.jaro, s.prefix);

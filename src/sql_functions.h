@@ -1,0 +1,44 @@
+// Every SQL function of the library, one line each, as
+//   X(name, Value, Arguments, measure, refusal)
+// name: the SQL name, and the C name of its entry points (name, name_init);
+// Value: the kind of its result (Similarity: REAL, Distance: INTEGER);
+// Arguments: what it takes (TwoStrings; TwoStringsAndBound, a third integer);
+// measure: the function of algorithms.h that computes it;
+// refusal: the message that refuses any other argument count.
+// The entry points are declared (udf.h) and defined (udf.cpp) from this
+// list, sql/install.sql and sql/uninstall.sql are checked against it when
+// the library is built, and the entry, allocation-failure and thread tests
+// and the entry fuzzer loop over it: a new function is one more line here,
+// its measure, its own tests and its line in the docs.
+//
+// jaro and editdistance_dl refuse with the messages of jarowinkler and
+// editdistance: the first release checked each pair of functions with one
+// shared message, and the four original functions keep their messages as
+// they were, since scripts may match on them. Every later function names
+// itself.
+#pragma once
+
+#define LIKENESS_SQL_FUNCTIONS(X)                                                                  \
+    X(jaro, Similarity, TwoStrings, likeness::jaro, "jarowinkler must have exactly two arguments") \
+    X(jarowinkler, Similarity, TwoStrings, likeness::jarowinkler,                                  \
+      "jarowinkler must have exactly two arguments")                                               \
+    X(editdistance, Distance, TwoStrings, likeness::levenshtein,                                   \
+      "editdistance must have exactly two arguments")                                              \
+    X(editdistance_dl, Distance, TwoStrings, likeness::osa,                                        \
+      "editdistance must have exactly two arguments")                                              \
+    X(jaro_utf8, Similarity, TwoStrings, likeness::jaro_utf8,                                      \
+      "jaro_utf8 must have exactly two arguments")                                                 \
+    X(jarowinkler_utf8, Similarity, TwoStrings, likeness::jarowinkler_utf8,                        \
+      "jarowinkler_utf8 must have exactly two arguments")                                          \
+    X(editdistance_utf8, Distance, TwoStrings, likeness::levenshtein_utf8,                         \
+      "editdistance_utf8 must have exactly two arguments")                                         \
+    X(editdistance_dl_utf8, Distance, TwoStrings, likeness::osa_utf8,                              \
+      "editdistance_dl_utf8 must have exactly two arguments")                                      \
+    X(editdistance_bounded, Distance, TwoStringsAndBound, likeness::levenshtein_bounded,           \
+      "editdistance_bounded must have exactly three arguments")                                    \
+    X(editdistance_dl_bounded, Distance, TwoStringsAndBound, likeness::osa_bounded,                \
+      "editdistance_dl_bounded must have exactly three arguments")                                 \
+    X(editdistance_utf8_bounded, Distance, TwoStringsAndBound, likeness::levenshtein_utf8_bounded, \
+      "editdistance_utf8_bounded must have exactly three arguments")                               \
+    X(editdistance_dl_utf8_bounded, Distance, TwoStringsAndBound, likeness::osa_utf8_bounded,      \
+      "editdistance_dl_utf8_bounded must have exactly three arguments")
