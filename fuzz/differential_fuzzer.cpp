@@ -14,10 +14,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
-#include "cpp_api.h"
-#include "reference.h"
+#include "agreement.h"
 
 namespace {
 
@@ -27,74 +27,13 @@ constexpr bool kStretched = true;
 constexpr bool kStretched = false;
 #endif
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-// What a bounded distance gives: the distance within the bound, else the
-// bound + 1.
-unsigned long within(unsigned long distance, unsigned long bound) {
-    return distance <= bound ? distance : bound + 1;
-}
-
-bool same_common_characters(std::string& a, std::string& b, unsigned long range) {
-    char* c = get_common_characters(a.data(), b.data(), a.size(), b.size(), range);
-    std::string expected = reference::common_characters(a, b, range);
-    expected.resize(a.size() + 1, '\0');
-    const bool same = std::string(c, a.size() + 1) == expected;
-    delete[] c;
-    return same;
-}
-
-// The reference reads only the cells within `reach` diagonals of the main
-// one, which is exact when the distance is at most reach. The bounded forms
-// give min(distance, bound + 1).
-void check_distances(std::string& a, std::string& b, unsigned long reach, unsigned long bound) {
-    char* pa = a.data();
-    char* pb = b.data();
-    const unsigned long la = a.size(), lb = b.size();
-    const unsigned long l = levenshteinDistance(pa, pb, la, lb);
-    const unsigned long o = damerauLevenshteinDistance(pb, pa, lb, la);
-    check(l == reference::levenshtein(a, b, reach));
-    check(o == reference::osa(a, b, reach));
-    check(o <= l && l <= (la > lb ? la : lb));
-    check(likeness::levenshtein_bounded(pa, pb, la, lb, bound) == within(l, bound));
-    check(likeness::osa_bounded(pb, pa, lb, la, bound) == within(o, bound));
-}
-
-// The measures over characters against the reference over code points.
-void check_characters(const std::string& a, const std::string& b, unsigned long bound) {
-    const std::u32string ua = reference::units(a), ub = reference::units(b);
-    const unsigned long la = a.size(), lb = b.size();
-    check(likeness::jaro_utf8(a.data(), b.data(), la, lb) == reference::jaro(ua, ub));
-    check(likeness::jarowinkler_utf8(a.data(), b.data(), la, lb) == reference::jarowinkler(ua, ub));
-    const unsigned long l = reference::levenshtein(ua, ub), o = reference::osa(ua, ub);
-    check(likeness::levenshtein_utf8(a.data(), b.data(), la, lb) == l);
-    check(likeness::osa_utf8(a.data(), b.data(), la, lb) == o);
-    check(likeness::osa_utf8(b.data(), a.data(), lb, la) == o);
-    check(likeness::levenshtein_utf8_bounded(a.data(), b.data(), la, lb, bound) ==
-          within(l, bound));
-    check(likeness::osa_utf8_bounded(b.data(), a.data(), lb, la, bound) == within(o, bound));
-}
-
-void check_all(std::string& a, std::string& b, unsigned long other_range, unsigned long bound) {
-    char* pa = a.data();
-    char* pb = b.data();
-    const unsigned long la = a.size(), lb = b.size();
-    const double j = jaro_distance(pa, pb, la, lb);
-    const double w = jarowinkler_distance(pa, pb, la, lb);
-    check(j == reference::jaro(a, b));
-    check(w == reference::jarowinkler(a, b));
-    check(get_prefix_length(pa, pb, la, lb) == reference::prefix_length(a, b));
-    check(same_common_characters(a, b, (la < lb ? la : lb) / 2 + 1));
-    check(same_common_characters(b, a, other_range));
-    check(j == jaro_distance(pb, pa, lb, la));
-    check(w == jarowinkler_distance(pb, pa, lb, la));
-    check(0.0 <= j && j <= w && w <= 1.0);
-    check_distances(a, b, la > lb ? la : lb, bound);
-    check_characters(a, b, bound);
-    check(levenshteinDistance(pa, pb, la, lb) == levenshteinDistance(pb, pa, lb, la));
-    check(damerauLevenshteinDistance(pa, pb, la, lb) == damerauLevenshteinDistance(pb, pa, lb, la));
+// Stops the run, naming the measure that disagreed and both inputs.
+void check(const std::string& a, const std::string& b, const Checks& checks) {
+    const std::string disagreement = first_disagreement(a, b, checks);
+    if (disagreement.empty()) return;
+    std::fprintf(stderr, "%s\n  a = %s\n  b = %s\n", disagreement.c_str(), shown(a).c_str(),
+                 shown(b).c_str());
+    __builtin_trap();
 }
 
 // The seed repeated to `len` bytes, and a copy with every three bytes of
@@ -143,15 +82,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t split = (data[1] | data[2] << 8) % (size - 2);
     std::string a(reinterpret_cast<const char*>(data) + 3, split);
     std::string b(reinterpret_cast<const char*>(data) + 3 + split, size - 3 - split);
-    // The bounds the bounded forms are checked at: mostly small, where they
-    // give up, now and then beyond every length.
-    const unsigned long bound = data[0] == 255 ? ~0ul : data[0] % 64;
+    // A bound the bounded forms are checked at besides those around the
+    // distance: mostly small, where they give up, now and then beyond every
+    // length.
+    Checks checks;
+    checks.bounds = {data[0] == 255 ? ~0ul : data[0] % 64};
     if (!kStretched) {
-        check_all(a, b, split % 7, bound);
+        checks.characters = true;
+        checks.ranges = {split % 7};
+        check(a, b, checks);
     } else if (!a.empty()) {
         std::string long_a, long_b;
         const std::size_t edits = stretch(a, b, 8192 + data[0] * 16, long_a, long_b);
-        check_distances(long_a, long_b, 2 * edits, data[0] % 2 ? 2 * edits : edits / 2);
+        checks.similarities = false;
+        checks.reach = 2 * edits;
+        checks.bounds = {data[0] % 2 ? 2 * edits : edits / 2};
+        check(long_a, long_b, checks);
     }
     return 0;
 }

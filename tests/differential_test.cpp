@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cpp_api.h"
+#include "agreement.h"
+#include "algorithms.h"
 #include "random_pairs.h"
 #include "reference.h"
 
@@ -15,50 +16,10 @@ namespace {
 
 const std::vector<std::string>& kAlphabets = stress_alphabets();
 
-std::string shown(const std::string& s) {
-    return s.size() > 80 ? std::to_string(s.size()) + " bytes" : ::testing::PrintToString(s);
-}
-
-// The bounds a bounded distance is checked at: 0, around the distance d, a
-// third of it, and beyond every length.
-std::vector<unsigned long> bounds_around(unsigned long d) {
-    std::vector<unsigned long> bounds = {0, d / 3, d + 1, d + 64, ~0ul};
-    if (d > 0) bounds.push_back(d - 1);
-    if (d > 1) bounds.push_back(d);
-    return bounds;
-}
-
-using Bounded = unsigned long (*)(const char*, const char*, unsigned long, unsigned long,
-                                  unsigned long);
-
-// min(d, k + 1) at every bound around the distance d.
-void expect_bounded(Bounded bounded, const std::string& a, const std::string& b, unsigned long d) {
-    for (unsigned long k : bounds_around(d)) {
-        ASSERT_EQ(bounded(a.data(), b.data(), a.size(), b.size(), k), k < d ? k + 1 : d)
-            << "bound " << k;
-    }
-}
-
-void expect_same_as_reference(std::string a, std::string b) {
-    SCOPED_TRACE(shown(a) + " / " + shown(b));
-    char* pa = a.data();
-    char* pb = b.data();
-    ASSERT_EQ(jaro_distance(pa, pb, a.size(), b.size()), reference::jaro(a, b));
-    ASSERT_EQ(jarowinkler_distance(pa, pb, a.size(), b.size()), reference::jarowinkler(a, b));
-    ASSERT_EQ(get_prefix_length(pa, pb, a.size(), b.size()), reference::prefix_length(a, b));
-    const unsigned long levenshtein = reference::levenshtein(a, b), osa = reference::osa(a, b);
-    ASSERT_EQ(levenshteinDistance(pa, pb, a.size(), b.size()), levenshtein);
-    ASSERT_EQ(damerauLevenshteinDistance(pa, pb, a.size(), b.size()), osa);
-    expect_bounded(likeness::levenshtein_bounded, a, b, levenshtein);
-    expect_bounded(likeness::osa_bounded, a, b, osa);
-    for (unsigned long range : {a.size() / 2 + 1, 0ul, 3ul, 1ul << 40}) {
-        char* c = get_common_characters(pa, pb, a.size(), b.size(), range);
-        const std::string expected = reference::common_characters(a, b, range);
-        ASSERT_EQ(std::string(c, expected.size()), expected) << "range " << range;
-        ASSERT_EQ(std::string(c + expected.size(), a.size() + 1 - expected.size()),
-                  std::string(a.size() + 1 - expected.size(), '\0'));
-        delete[] c;
-    }
+void expect_same_as_reference(const std::string& a, const std::string& b) {
+    Checks checks;
+    checks.ranges = {0, 3, 1ul << 40};
+    ASSERT_EQ(first_disagreement(a, b, checks), "") << shown(a) << " / " << shown(b);
 }
 
 TEST(Differential, RandomAndRelatedPairsUpTo300Bytes) {
@@ -194,38 +155,27 @@ TEST(Differential, LongPairsThroughTheBand) {
         // shortens the pair below the band's length.
         b.front() = static_cast<char>(a.front() ^ 1);
         b.back() = static_cast<char>(a.back() ^ 1);
-        std::string x = a, y = b;
-        SCOPED_TRACE(std::to_string(cases[c].len) + " bytes, " + std::to_string(cases[c].edits) +
-                     " edits");
-        const unsigned long d = levenshteinDistance(x.data(), y.data(), x.size(), y.size());
-        const unsigned long osa = reference::osa(a, b);
-        ASSERT_EQ(d, reference::levenshtein(a, b));
-        ASSERT_EQ(damerauLevenshteinDistance(x.data(), y.data(), x.size(), y.size()), osa);
-        expect_bounded(likeness::levenshtein_bounded, a, b, d);
-        expect_bounded(likeness::osa_bounded, a, b, osa);
+        Checks distances;
+        distances.similarities = false;
+        ASSERT_EQ(first_disagreement(a, b, distances), "")
+            << cases[c].len << " bytes, " << cases[c].edits << " edits";
+        const unsigned long d = likeness::levenshtein(a.data(), b.data(), a.size(), b.size());
         (d <= 64 ? within : beyond) += 1;
     }
     EXPECT_GT(within, 1ul);
     EXPECT_GT(beyond, 1ul);
 }
 
-// The measures over characters against the reference over code points.
+// The measures over characters against the reference over code points; the
+// similarities only when the reference reads the whole table.
 void expect_characters_as_reference(const std::string& a, const std::string& b,
                                     unsigned long reach = ~0ul) {
-    SCOPED_TRACE(shown(a) + " / " + shown(b));
-    const std::u32string ua = reference::units(a), ub = reference::units(b);
-    const unsigned long la = a.size(), lb = b.size();
-    if (reach == ~0ul) {
-        ASSERT_EQ(likeness::jaro_utf8(a.data(), b.data(), la, lb), reference::jaro(ua, ub));
-        ASSERT_EQ(likeness::jarowinkler_utf8(a.data(), b.data(), la, lb),
-                  reference::jarowinkler(ua, ub));
-    }
-    const unsigned long levenshtein = reference::levenshtein(ua, ub, reach);
-    const unsigned long osa = reference::osa(ua, ub, reach);
-    ASSERT_EQ(likeness::levenshtein_utf8(a.data(), b.data(), la, lb), levenshtein);
-    ASSERT_EQ(likeness::osa_utf8(a.data(), b.data(), la, lb), osa);
-    expect_bounded(likeness::levenshtein_utf8_bounded, a, b, levenshtein);
-    expect_bounded(likeness::osa_utf8_bounded, a, b, osa);
+    Checks checks;
+    checks.bytes = false;
+    checks.characters = true;
+    checks.similarities = reach == ~0ul;
+    checks.reach = reach;
+    ASSERT_EQ(first_disagreement(a, b, checks), "") << shown(a) << " / " << shown(b);
 }
 
 TEST(DifferentialCharacters, WellFormedAndBrokenUtf8) {
