@@ -13,7 +13,15 @@
 #   server_client DIR [mariadb option...]      a client on its socket, as this user
 #   server_stop DIR                            stops it
 #   free_port                                  prints a loopback port nobody listens on
+# and for the tests that use them:
+#   server_with_functions DIR PLUGIN_DIR [option...]   server_start, then sql/install.sql
+#   fail MESSAGE                               says what failed, exits 1
+#   expect WHAT EXPECTED GOT                   fails unless GOT is EXPECTED, showing both
+#   expect_no_crash DIR                        fails when the server's log shows a crash
+#   skip_without PATH WHAT                     exits 77, which ctest counts as skipped,
+#                                              when PATH does not exist
 
+likeness_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 likeness_dirs=()
 likeness_servers=()
 server_user=$(id -un)
@@ -122,4 +130,30 @@ server_stop() {
   done
   kill -9 "$pid" 2>/dev/null || true
   rm -f "$dir/pid"
+}
+
+server_with_functions() {
+  server_start "$@"
+  server_client "$1" <"$likeness_root/sql/install.sql"
+}
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+expect() {
+  [ "$3" = "$2" ] || fail "$1: expected '$2', got '$3'"
+}
+
+expect_no_crash() {
+  if grep -E -i 'got signal|terminate called|assertion|stack trace|segfault' "$1/error.log" >&2; then
+    fail "the error log of the server in $1 shows a crash"
+  fi
+}
+
+skip_without() {
+  [ -e "$1" ] && return 0
+  echo "SKIPPED: $2 is not installed ($1 is missing)"
+  exit 77
 }

@@ -32,12 +32,12 @@ spider_start() {
   server_start_tcp "$dir/head" "$dir/head-plugins" --plugin-load-add=ha_spider
   echo "$shards" >"$dir/shards"
   for i in $(seq 1 "$shards"); do
-    server_client "$dir/shard$i" <"$(spider_sql_dir)/install.sql"
+    server_client "$dir/shard$i" <"$likeness_root/sql/install.sql"
     server_client "$dir/head" -e "CREATE SERVER shard$i FOREIGN DATA WRAPPER mysql OPTIONS
       (HOST '127.0.0.1', PORT $(cat "$dir/shard$i/port"), USER 'spider', PASSWORD 'spider',
        DATABASE 'test')"
   done
-  server_client "$dir/head" <"$(spider_sql_dir)/install.sql"
+  server_client "$dir/head" <"$likeness_root/sql/install.sql"
 }
 
 spider_table() {
@@ -92,4 +92,4 @@ spider_system_plugin_dir() {
   "$likeness_mariadbd" --no-defaults --help --verbose 2>/dev/null | awk '$1 == "plugin-dir" { print $2 }'
 }
 
-spider_sql_dir() { echo "$(cd "$(dirname "${BASH_SOURCE[0]}")/../sql" && pwd)"; }
+

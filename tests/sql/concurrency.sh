@@ -11,8 +11,7 @@ source "$here/../../scripts/private-server.sh"
 source "$here/steady-memory.sh"
 private_dir dir load
 
-server_start "$dir" "$plugin_dir" --max-connections=100
-server_client "$dir" <"$here/../../sql/install.sql"
+server_with_functions "$dir" "$plugin_dir" --max-connections=100
 server_client "$dir" --database=test --default-character-set=utf8mb4 <<'SQL'
 CREATE TABLE names (id INT PRIMARY KEY, name VARCHAR(60) CHARACTER SET utf8mb4);
 INSERT INTO names SELECT seq, CONCAT(SUBSTRING('MÁRHTADŮANEBĚRTHAX', 1 + seq % 11, 2 + seq % 5),
@@ -42,13 +41,15 @@ for round in $(seq 1 "$rounds"); do
   done
   wait "${pids[@]}"
   for c in $(seq 1 $clients); do
-    cmp -s "$dir/expected.txt" "$dir/out.$c" || { echo "round $round client $c: answers differ" >&2; exit 1; }
+    cmp -s "$dir/expected.txt" "$dir/out.$c" || fail "round $round client $c: answers differ"
   done
   rss[$round]=$(rss_kb)
 done
 uptime_after=$(status)
-[ "$(cat "$dir/pid")" = "$pid" ] && kill -0 "$pid"
-if [ "$uptime_after" -lt "$uptime_before" ]; then echo "the server restarted" >&2; exit 1; fi
+expect "the server's pid" "$pid" "$(cat "$dir/pid")"
+kill -0 "$pid" || fail "the server is gone"
+[ "$uptime_after" -ge "$uptime_before" ] || fail "the server restarted (uptime $uptime_before -> $uptime_after s)"
+expect_no_crash "$dir"
 # Round 1 warms the server up.
 steady_memory "$clients connections" "${rss[@]:2}"
 echo "$rounds rounds x $clients connections x $(wc -l <"$dir/expected.txt") result lines: all answers equal; pid $pid and uptime ($uptime_before -> $uptime_after s) kept"

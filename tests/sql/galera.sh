@@ -13,7 +13,9 @@ set -euo pipefail
 plugin_dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/private-server.sh"
-install_sql=$here/../../sql/install.sql
+skip_without /usr/lib/galera/libgalera_smm.so "Galera (galera-4)"
+skip_without /usr/bin/rsync rsync
+install_sql=$likeness_root/sql/install.sql
 private_dir dir galera
 mkdir "$dir/plugin" "$dir/no-plugin"
 cp "$plugin_dir/likeness.so" "$dir/plugin/"
@@ -47,9 +49,8 @@ start_node() {  # start_node I PLUGIN_DIR [option...]
     [ "$(sql "$i" -e "SHOW STATUS LIKE 'wsrep_ready'" | cut -f2)" = ON ] && return 0
     sleep 0.2
   done
-  echo "node $i did not join the cluster" >&2
   tail -n 20 "$dir/node$i/error.log" >&2
-  exit 1
+  fail "node $i did not join the cluster"
 }
 sql() { local i=$1; shift; server_client "$dir/node$i" --database=test -NB "$@"; }
 # Reads wait until the node has applied what the cluster committed before.
@@ -57,8 +58,7 @@ same_on_every_node() {  # same_on_every_node WHAT QUERY
   local first i
   first=$(sql 1 -e "$2")
   for i in 2 3; do
-    [ "$(sql "$i" -e "SET SESSION wsrep_sync_wait = 1; $2")" = "$first" ] ||
-      { echo "$1 differs on node $i" >&2; exit 1; }
+    expect "$1 on node $i" "$first" "$(sql "$i" -e "SET SESSION wsrep_sync_wait = 1; $2")"
   done
   echo "ok: $1 identical on the three nodes"
 }
@@ -67,28 +67,24 @@ started=$(date +%s)
 start_node 1 "$dir/plugin" --wsrep-new-cluster
 start_node 2 "$dir/plugin"
 start_node 3 "$dir/no-plugin"
-[ "$(sql 1 -e "SHOW STATUS LIKE 'wsrep_cluster_size'" | cut -f2)" = 3 ] ||
-  { echo "the cluster did not reach three nodes" >&2; exit 1; }
+expect "the cluster's size" 3 "$(sql 1 -e "SHOW STATUS LIKE 'wsrep_cluster_size'" | cut -f2)"
 echo "ok: three nodes formed a cluster in $(($(date +%s) - started)) s, as $server_user"
 
 server_client "$dir/node1" <"$install_sql"
 functions=$(grep -c '^CREATE FUNCTION' "$install_sql")
-[ "$(sql 2 -e 'SELECT COUNT(*) FROM mysql.func')" = "$functions" ] &&
-  [ "$(sql 2 -e "SELECT jarowinkler('MARTHA', 'MARHTA')")" = 0.9611111113594638 ] ||
-  { echo "the registration did not reach node 2" >&2; exit 1; }
+expect "functions registered on node 2" "$functions" "$(sql 2 -e 'SELECT COUNT(*) FROM mysql.func')"
+expect "jarowinkler on node 2" 0.9611111113594638 "$(sql 2 -e "SELECT jarowinkler('MARTHA', 'MARHTA')")"
 echo "ok: install.sql on node 1 registered the $functions functions on node 2, which answers"
 
 # Node 3, without the library.
 state_of() { sql "$1" -e "SHOW STATUS LIKE 'wsrep_local_state_comment'" | cut -f2; }
 for _ in $(seq 1 100); do [ "$(state_of 3)" = Synced ] && break; sleep 0.1; done
-[ "$(state_of 3)" = Synced ] || { echo "node 3 is $(state_of 3), not synced" >&2; exit 1; }
-[ "$(sql 3 -e 'SELECT COUNT(*) FROM mysql.func')" = 0 ] ||
-  { echo "node 3 registered functions without the library" >&2; exit 1; }
+expect "node 3's state" Synced "$(state_of 3)"
+expect "functions registered on node 3, without the library" 0 "$(sql 3 -e 'SELECT COUNT(*) FROM mysql.func')"
 grep -q "WSREP: Ignoring error 'Can't open shared library 'likeness.so'" "$dir/node3/error.log" ||
-  { echo "node 3 did not log the failed registration" >&2; exit 1; }
+  fail "node 3 did not log the failed registration"
 missing=$( (sql 3 -e "SELECT jarowinkler('MARTHA', 'MARHTA')" 2>&1 || true) | tail -n 1)
-[ "$missing" = "ERROR 1305 (42000) at line 1: FUNCTION test.jarowinkler does not exist" ] ||
-  { echo "node 3 answered: $missing" >&2; exit 1; }
+expect "a call on node 3" "ERROR 1305 (42000) at line 1: FUNCTION test.jarowinkler does not exist" "$missing"
 echo "ok: node 3, without the library, stays synced; the registration failed there (error 1126," \
   "logged and ignored) and calling a function gives: $missing"
 

@@ -8,6 +8,8 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/private-server.sh"
+skip_without /usr/bin/lintian lintian
+skip_without /usr/bin/dpkg-deb dpkg-deb
 private_dir dir deb
 
 (cd "$dir" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
@@ -17,22 +19,23 @@ lint=0
 lintian --fail-on error "$deb" >"$dir/lintian.txt" 2>&1 || lint=$?
 # lintian's note that it runs as root is not about the package.
 grep -v 'running with root privileges' "$dir/lintian.txt" || true
-[ "$lint" = 0 ] || { echo "lintian reports errors" >&2; exit 1; }
+[ "$lint" = 0 ] || fail "lintian reports errors"
 
 root=$dir/root
 dpkg-deb -x "$deb" "$root"
 for file in usr/lib/mysql/plugin/likeness.so usr/share/likeness/install.sql \
     usr/share/likeness/uninstall.sql usr/share/doc/likeness/copyright \
     usr/share/doc/likeness/changelog.gz; do
-  [ -f "$root/$file" ] || { echo "the package lacks /$file" >&2; exit 1; }
+  [ -f "$root/$file" ] || fail "the package lacks /$file"
 done
-grep -q '^MIT License' "$root/usr/share/doc/likeness/copyright"
+grep -q '^MIT License' "$root/usr/share/doc/likeness/copyright" || fail "the copyright file is not the MIT license"
 
 server_start "$dir/server" "$root/usr/lib/mysql/plugin"
 server_client "$dir/server" <"$root/usr/share/likeness/install.sql"
 answer=$(server_client "$dir/server" --batch --skip-column-names \
   -e "SELECT jarowinkler('MARTHA', 'MARHTA'), editdistance_dl('abcd', 'abdc')")
-[ "$answer" = $'0.9611111113594638\t1' ] || { echo "unexpected answer: $answer" >&2; exit 1; }
+expect "the packaged library's answer" $'0.9611111113594638\t1' "$answer"
 server_client "$dir/server" <"$root/usr/share/likeness/uninstall.sql"
-[ "$(server_client "$dir/server" --batch --skip-column-names -e 'SELECT COUNT(*) FROM mysql.func')" = 0 ]
+expect "functions left after uninstall.sql" 0 \
+  "$(server_client "$dir/server" --batch --skip-column-names -e 'SELECT COUNT(*) FROM mysql.func')"
 echo "$(basename "$deb"): lintian clean of errors; extracted, registered, answered, unregistered"

@@ -25,14 +25,14 @@ sql "$primary" -e "CREATE USER repl@'127.0.0.1' IDENTIFIED BY 'repl';
 for replica in "$ready" "$missing"; do
   sql "$replica" -e "CHANGE MASTER TO MASTER_HOST='127.0.0.1', MASTER_PORT=$port, MASTER_USER='repl',
     MASTER_PASSWORD='repl', MASTER_USE_GTID=slave_pos; START SLAVE"
-  [ "$(caught_up "$replica")" = 0 ] || { echo "replica $replica did not catch up" >&2; exit 1; }
+  expect "replica $replica catching up" 0 "$(caught_up "$replica")"
 done
 echo "primary on 127.0.0.1:$port, two replicas replicating"
 
-sql "$primary" <"$here/../../sql/install.sql"
-[ "$(caught_up "$ready")" = 0 ]
+sql "$primary" <"$likeness_root/sql/install.sql"
+expect "the replica with the library catching up" 0 "$(caught_up "$ready")"
 echo "replica with the library: mysql.func holds $(sql "$ready" -e 'SELECT GROUP_CONCAT(name ORDER BY name) FROM mysql.func')"
-[ "$(sql "$ready" -e "SELECT jarowinkler('MARTHA', 'MARHTA')")" = 0.9611111113594638 ]
+expect "jarowinkler on the replica" 0.9611111113594638 "$(sql "$ready" -e "SELECT jarowinkler('MARTHA', 'MARHTA')")"
 echo "replica with the library: jarowinkler answers there"
 
 # The replica without the library stops applying at the registration.
@@ -40,8 +40,7 @@ for _ in $(seq 1 100); do
   [ "$(replica_status "$missing" Slave_SQL_Running)" = No ] && break
   sleep 0.1
 done
-[ "$(replica_status "$missing" Slave_SQL_Running)" = No ] ||
-  { echo "the replica without the library kept applying" >&2; exit 1; }
+expect "the SQL thread of the replica without the library" No "$(replica_status "$missing" Slave_SQL_Running)"
 echo "replica without the library: SQL thread stopped: error $(replica_status "$missing" Last_SQL_Errno): $(replica_status "$missing" Last_SQL_Error)"
 echo "replica without the library: IO thread still running: $(replica_status "$missing" Slave_IO_Running)"
 
@@ -50,19 +49,20 @@ sql "$primary" -e "CREATE TABLE people (id INT PRIMARY KEY, name VARCHAR(20));
   INSERT INTO people VALUES (1, 'MARTHA'), (2, 'MARHTA'), (3, 'DWAYNE'), (4, NULL), (5, 'DUANE');
   CREATE TABLE scores (id INT PRIMARY KEY, jw DOUBLE, ed BIGINT);
   INSERT INTO scores SELECT id, jarowinkler(name, 'MARHTA'), editdistance(name, 'DUANE') FROM people"
-[ "$(caught_up "$ready")" = 0 ]
+expect "the replica with the library catching up" 0 "$(caught_up "$ready")"
 on_primary=$(sql "$primary" -e "SELECT * FROM scores ORDER BY id")
 on_replica=$(sql "$ready" -e "SELECT * FROM scores ORDER BY id")
-[ "$on_primary" = "$on_replica" ] || { echo "scores differ: $on_primary / $on_replica" >&2; exit 1; }
+expect "scores on the replica" "$on_primary" "$on_replica"
 echo "INSERT ... SELECT with the functions: $(wc -l <<<"$on_replica") rows identical on the replica"
 query="SELECT name, jaro(name, 'MARHTA'), jarowinkler(name, 'MARHTA'), editdistance(name, 'MARHTA'), editdistance_dl(name, 'MARHTA') FROM people ORDER BY id"
-[ "$(sql "$primary" -e "$query")" = "$(sql "$ready" -e "$query")" ]
+expect "the SELECT on the replica" "$(sql "$primary" -e "$query")" "$(sql "$ready" -e "$query")"
 echo "the same SELECT with the functions gives identical output on primary and replica"
 
 # The safe order repairs it: put the library in place, then restart applying.
 cp "$plugin_dir/likeness.so" "$dir/empty-plugin-dir/"
 sql "$missing" -e "START SLAVE SQL_THREAD"
-[ "$(caught_up "$missing")" = 0 ] || { echo "the repaired replica did not catch up" >&2; exit 1; }
-[ "$(sql "$missing" -e "SELECT COUNT(*) FROM mysql.func")" = "$(grep -c "^CREATE FUNCTION" "$here/../../sql/install.sql")" ]
-[ "$(sql "$missing" -e "SELECT * FROM scores ORDER BY id")" = "$on_primary" ]
+expect "the repaired replica catching up" 0 "$(caught_up "$missing")"
+expect "functions on the repaired replica" "$(grep -c "^CREATE FUNCTION" "$likeness_root/sql/install.sql")" \
+  "$(sql "$missing" -e "SELECT COUNT(*) FROM mysql.func")"
+expect "scores on the repaired replica" "$on_primary" "$(sql "$missing" -e "SELECT * FROM scores ORDER BY id")"
 echo "replica given the library and restarted: caught up, functions registered, scores identical"

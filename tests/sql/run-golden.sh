@@ -9,8 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/private-server.sh"
 
 private_dir dir sql
-server_start "$dir" "$plugin_dir"
-server_client "$dir" <"$here/../../sql/install.sql"
+server_with_functions "$dir" "$plugin_dir"
 
 # The client's echo of each statement becomes one "> " line per statement
 # line; error positions are dropped so the files read like a session.
