@@ -262,8 +262,11 @@ unsigned long distance_in_word(const Alignment<Symbol>& s, KillCheck& kill) {
 //
 // Each block keeps the value of its last row; a block's values lie at most
 // 63 below it, so once every block of a column lies above k, so does the
-// distance, and the band gives up early: kBeyondBand. Otherwise the last
-// cell: the distance when it is at most k, and in any case the cost of an
+// distance, and the band gives up early: kBeyondBand. A band that is to
+// bound the distance from above (Upper::kWhenNear) goes on instead while the
+// pair looks related: while its lowest value, carried on at the rate it grew
+// so far, stays below half the pattern's length. Otherwise the last cell:
+// the distance when it is at most k, and in any case the cost of an
 // alignment inside the band, so never below the distance. Cost:
 // O((k / 64 + 2) * n) word operations at most, in the match masks and four
 // words per block; kDistanceFailed when the statement is killed.
@@ -274,9 +277,11 @@ struct BandBlock {
 
 constexpr unsigned long kBeyondBand = kDistanceFailed - 1;
 
+enum class Upper { kNever, kWhenNear };
+
 template <bool kTranspositions, typename Symbol>
 unsigned long distance_in_band(const Alignment<Symbol>& s, MatchMasks<Symbol>& masks,
-                               BandBlock* blocks, unsigned long k, KillCheck& kill) {
+                               BandBlock* blocks, unsigned long k, KillCheck& kill, Upper upper) {
     const unsigned long delta = s.n - s.m;
     if (delta > k) return kBeyondBand;
     const unsigned long reach = (k - delta) / 2 + 1;  // diagonals beyond 0 and delta, with margin
@@ -319,7 +324,8 @@ unsigned long distance_in_band(const Alignment<Symbol>& s, MatchMasks<Symbol>& m
         if (entering) c.tr = 0;
         advance(last, last + 1 < words ? kWordBits - 1 : last_top);
         previous = column;
-        if (lowest > k + kWordBits - 1) return kBeyondBand;
+        if (lowest > k + kWordBits - 1 && upper == Upper::kNever) return kBeyondBand;
+        if (lowest > k + kWordBits - 1 && lowest * s.n >= j * (s.m / 2)) return kBeyondBand;
         if (kill.killed_after(last - first + 1)) return kDistanceFailed;
     }
     return blocks[last].last_row_value;
@@ -328,8 +334,9 @@ unsigned long distance_in_band(const Alignment<Symbol>& s, MatchMasks<Symbol>& m
 // A narrow band first: values that differ in few places never touch most of
 // the table. When it does not hold the distance, one more band, as wide as
 // the narrow one's last cell (an upper bound on the distance) or, when it
-// gave up, the bound: never more than one narrow try and one exact pass. The
-// match masks and the blocks' scratch serve both bands.
+// gave up on a pair that looks unrelated, the bound: never more than one
+// narrow try and one exact pass. The match masks and the blocks' scratch
+// serve both bands.
 template <bool kTranspositions, typename Symbol>
 unsigned long distance_in_blocks(const Alignment<Symbol>& s, unsigned long bound, KillCheck& kill) {
     MatchMasks<Symbol> masks;
@@ -341,10 +348,11 @@ unsigned long distance_in_blocks(const Alignment<Symbol>& s, unsigned long bound
     masks.start(scratch, s);
     BandBlock* blocks = reinterpret_cast<BandBlock*>(scratch + mask_words);
     const unsigned long narrow = std::min(s.n - s.m + kFirstBand, bound);
-    unsigned long distance = distance_in_band<kTranspositions>(s, masks, blocks, narrow, kill);
+    unsigned long distance =
+        distance_in_band<kTranspositions>(s, masks, blocks, narrow, kill, Upper::kWhenNear);
     if (distance > narrow && narrow < bound && distance != kDistanceFailed) {
         const unsigned long wide = distance == kBeyondBand ? bound : std::min(distance, bound);
-        distance = distance_in_band<kTranspositions>(s, masks, blocks, wide, kill);
+        distance = distance_in_band<kTranspositions>(s, masks, blocks, wide, kill, Upper::kNever);
     }
     release_scratch(stack, scratch);
     return distance == kDistanceFailed ? distance : std::min(distance, bound + 1);
