@@ -83,7 +83,9 @@ CASES
 # Kills at different moments of calls on 64 MiB values, from the first
 # phases (reading, trimming, building tables) to the main loops: each ends
 # its statement well within half a second (a loose bound for a busy machine;
-# they take a few hundredths).
+# they take a few hundredths). A kill sent as the statement appears may land
+# before the call, while the server copies the arguments without listening
+# for kills (about 0.2 s on an idle machine): it gets a second.
 block="(SELECT GROUP_CONCAT(SHA2(seq, 512) SEPARATOR '') FROM seq_1_to_8192)"
 other="(SELECT GROUP_CONCAT(SHA2(-seq, 512) SEPARATOR '') FROM seq_1_to_8192)"
 big="SET SESSION group_concat_max_len = 4194304, @a = REPEAT($block, 64), @b = REPEAT($other, 64),
@@ -95,7 +97,8 @@ while IFS='|' read -r what statement; do
     start_long "$big" "$statement" "$after"
     kill_long
     grep -q "^ERROR 1317 " "$dir/long.out" || fail "$what killed after $after s: $(cat "$dir/long.out")"
-    awk -v t="$took" 'BEGIN { exit !(t < 0.5) }' || fail "$what killed after $after s took $took s to end"
+    awk -v t="$took" -v bound="$([ "$after" = 0 ] && echo 1 || echo 0.5)" 'BEGIN { exit !(t < bound) }' ||
+      fail "$what killed after $after s took $took s to end"
     times+=("$took")
   done
   echo "ok: $what on 64 MiB, killed at four moments, ended in ${times[*]} s"

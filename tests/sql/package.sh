@@ -16,7 +16,8 @@ private_dir dir deb
 deb=$(ls "$dir"/likeness_*.deb)
 dpkg-deb --info "$deb" | grep -E '^ (Package|Version|Maintainer|Depends):'
 lint=0
-lintian --fail-on error "$deb" >"$dir/lintian.txt" 2>&1 || lint=$?
+# lintian leaves a scratch file in its temporary directory: ours, removed with it.
+TMPDIR=$dir lintian --fail-on error "$deb" >"$dir/lintian.txt" 2>&1 || lint=$?
 # lintian's note that it runs as root is not about the package.
 grep -v 'running with root privileges' "$dir/lintian.txt" || true
 [ "$lint" = 0 ] || fail "lintian reports errors"
