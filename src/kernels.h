@@ -28,6 +28,11 @@ template <typename Symbol>
 double jaro_within(const Symbol* a, const Symbol* b, const JaroSpan& span, unsigned long len1,
                    unsigned long len2, unsigned long alphabet, KillCheck& kill);
 
+// The first units of UTF-8 text, at most `most` of them (as the _utf8
+// measures read it: code points, and lone bytes above every code point);
+// returns how many.
+unsigned long leading_units(const char* s, unsigned long len, Unit* units, unsigned long most);
+
 // The common leading run, capped at 6, and the Jaro-Winkler raise of j by it.
 template <typename Symbol>
 int prefix_length(const Symbol* a, const Symbol* b, unsigned long len1, unsigned long len2);

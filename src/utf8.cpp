@@ -434,6 +434,17 @@ unsigned long distance(const char* s1, const char* s2, unsigned long len1, unsig
 
 namespace likeness {
 
+unsigned long leading_units(const char* s, unsigned long len, Unit* units, unsigned long most) {
+    const unsigned char* b = bytes(s);
+    unsigned long n = 0;
+    for (unsigned long i = 0; i < len && n < most;) {
+        unsigned length = 1;
+        units[n++] = b[i] < 0x80 ? b[i] : unit_at(b + i, len - i, length);
+        i += length;
+    }
+    return n;
+}
+
 double jaro_utf8(const char* s1, const char* s2, unsigned long len1, unsigned long len2) {
     KillCheck kill;
     if (both_ascii(s1, s2, len1, len2, kill)) {
