@@ -11,3 +11,5 @@ CREATE FUNCTION IF NOT EXISTS editdistance_bounded RETURNS INTEGER SONAME 'liken
 CREATE FUNCTION IF NOT EXISTS editdistance_dl_bounded RETURNS INTEGER SONAME 'likeness.so';
 CREATE FUNCTION IF NOT EXISTS editdistance_utf8_bounded RETURNS INTEGER SONAME 'likeness.so';
 CREATE FUNCTION IF NOT EXISTS editdistance_dl_utf8_bounded RETURNS INTEGER SONAME 'likeness.so';
+CREATE FUNCTION IF NOT EXISTS editdistance_keys RETURNS STRING SONAME 'likeness.so';
+CREATE FUNCTION IF NOT EXISTS editdistance_utf8_keys RETURNS STRING SONAME 'likeness.so';

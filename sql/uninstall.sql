@@ -11,3 +11,5 @@ DROP FUNCTION IF EXISTS editdistance_bounded;
 DROP FUNCTION IF EXISTS editdistance_dl_bounded;
 DROP FUNCTION IF EXISTS editdistance_utf8_bounded;
 DROP FUNCTION IF EXISTS editdistance_dl_utf8_bounded;
+DROP FUNCTION IF EXISTS editdistance_keys;
+DROP FUNCTION IF EXISTS editdistance_utf8_keys;

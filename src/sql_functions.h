@@ -1,8 +1,10 @@
 // Every SQL function of the library, one line each, as
 //   X(name, Value, Arguments, measure, refusal)
 // name: the SQL name, and the C name of its entry points (name, name_init);
-// Value: the kind of its result (Similarity: REAL, Distance: INTEGER);
-// Arguments: what it takes (TwoStrings; TwoStringsAndBound, a third integer);
+// Value: the kind of its result (Similarity: REAL, Distance: INTEGER,
+//   KeyList: a JSON array of integers as a string);
+// Arguments: what it takes (TwoStrings; TwoStringsAndBound, a third integer;
+//   StringAndKeysBound, one string and an integer k up to kMaxKeysBound);
 // measure: the function of algorithms.h that computes it;
 // refusal: the message that refuses any other argument count.
 // The entry points are declared (udf.h) and defined (udf.cpp) from this
@@ -41,4 +43,8 @@
     X(editdistance_utf8_bounded, Distance, TwoStringsAndBound, likeness::levenshtein_utf8_bounded, \
       "editdistance_utf8_bounded must have exactly three arguments")                               \
     X(editdistance_dl_utf8_bounded, Distance, TwoStringsAndBound, likeness::osa_utf8_bounded,      \
-      "editdistance_dl_utf8_bounded must have exactly three arguments")
+      "editdistance_dl_utf8_bounded must have exactly three arguments")                            \
+    X(editdistance_keys, KeyList, StringAndKeysBound, likeness::deletion_keys,                     \
+      "editdistance_keys must have exactly two arguments")                                         \
+    X(editdistance_utf8_keys, KeyList, StringAndKeysBound, likeness::deletion_keys_utf8,           \
+      "editdistance_utf8_keys must have exactly two arguments")

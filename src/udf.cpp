@@ -3,6 +3,9 @@
 // calls.
 #include "udf.h"
 
+#include <cstdio>
+#include <new>
+
 namespace {
 
 using namespace likeness::sql;
@@ -43,15 +46,85 @@ struct Frame {
     }
 };
 
+// Key lists: the keys of the row written as a JSON array into the
+// statement's buffer. Init refuses a constant bound out of range by name,
+// and fails cleanly when the buffer cannot be had.
+template <typename Arguments>
+struct KeyListFrame {
+    template <std::size_t N>
+    static init_result init(UDF_INIT* initid, UDF_ARGS* args, char* message,
+                            const char (&refusal)[N], const char* name) {
+        if (args->arg_count != Arguments::kCount) {
+            std::memcpy(message, refusal, N);
+            return 1;
+        }
+        if (Arguments::constant_out_of_range(args)) {
+            std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: k must be an integer from 0 to %u", name,
+                          likeness::kMaxKeysBound);
+            return 1;
+        }
+        initid->ptr = new (std::nothrow) char[KeyList::kLongest];
+        if (initid->ptr == nullptr) {
+            std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: out of memory", name);
+            return 1;
+        }
+        Arguments::ask_for(args);
+        initid->maybe_null = 1;
+        initid->max_length = KeyList::kLongest;
+        return 0;
+    }
+
+    template <typename Measure>
+    static char* row(UDF_INIT* initid, UDF_ARGS* args, unsigned long* length, char* is_null,
+                     Measure measure) {
+        if (initid->ptr == nullptr || args->arg_count != Arguments::kCount ||
+            Arguments::lacks_values(args)) {
+            *is_null = 1;
+            return nullptr;
+        }
+        long long keys[likeness::kMaxKeys];
+        const unsigned count = Arguments::apply(args, measure, keys);
+        char* out = initid->ptr;
+        *out++ = '[';
+        for (unsigned i = 0; i < count; ++i) {
+            out += std::snprintf(out, 21, "%s%lld", i == 0 ? "" : ",", keys[i]);
+        }
+        *out++ = ']';
+        *length = static_cast<unsigned long>(out - initid->ptr);
+        return initid->ptr;
+    }
+
+    static void deinit(UDF_INIT* initid) {
+        delete[] initid->ptr;
+        initid->ptr = nullptr;
+    }
+};
+
 }  // namespace
 
+// The entry points of a function, by the kind of its value.
 #define LIKENESS_DEFINE_ENTRY_POINTS(name, Value, Arguments, measure, refusal) \
+    LIKENESS_DEFINE_##Value(name, Arguments, measure, refusal)
+#define LIKENESS_DEFINE_NUMBER(name, Value, Arguments, measure, refusal)       \
     init_result name##_init(UDF_INIT* initid, UDF_ARGS* args, char* message) { \
         return Frame<Value, Arguments>::init(initid, args, message, refusal);  \
     }                                                                          \
     Value::Result name(UDF_INIT*, UDF_ARGS* args, char* is_null, char*) {      \
         return Frame<Value, Arguments>::row(args, is_null, measure);           \
     }
+#define LIKENESS_DEFINE_Similarity(name, Arguments, measure, refusal) \
+    LIKENESS_DEFINE_NUMBER(name, Similarity, Arguments, measure, refusal)
+#define LIKENESS_DEFINE_Distance(name, Arguments, measure, refusal) \
+    LIKENESS_DEFINE_NUMBER(name, Distance, Arguments, measure, refusal)
+#define LIKENESS_DEFINE_KeyList(name, Arguments, measure, refusal)                            \
+    init_result name##_init(UDF_INIT* initid, UDF_ARGS* args, char* message) {                \
+        return KeyListFrame<Arguments>::init(initid, args, message, refusal, #name);          \
+    }                                                                                         \
+    char* name(UDF_INIT* initid, UDF_ARGS* args, char*, unsigned long* length, char* is_null, \
+               char*) {                                                                       \
+        return KeyListFrame<Arguments>::row(initid, args, length, is_null, measure);          \
+    }                                                                                         \
+    void name##_deinit(UDF_INIT* initid) { KeyListFrame<Arguments>::deinit(initid); }
 
 extern "C" {
 LIKENESS_SQL_FUNCTIONS(LIKENESS_DEFINE_ENTRY_POINTS)

@@ -7,7 +7,9 @@
 #include <mysql.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "algorithms.h"
 #include "export.h"
@@ -48,6 +50,7 @@ struct Distance {
 // row lacks a value (and is NULL), and the call of the measure.
 struct TwoStrings {
     static constexpr unsigned int kCount = 2;
+    static constexpr int kIntegerAt = -1;
 
     static void ask_for(UDF_ARGS* args) {
         args->arg_type[0] = STRING_RESULT;
@@ -67,6 +70,7 @@ struct TwoStrings {
 // makes the row NULL, as a NULL does.
 struct TwoStringsAndBound {
     static constexpr unsigned int kCount = 3;
+    static constexpr int kIntegerAt = 2;
 
     static void ask_for(UDF_ARGS* args) {
         TwoStrings::ask_for(args);
@@ -87,12 +91,68 @@ struct TwoStringsAndBound {
     }
 };
 
+// A list of index keys, a JSON array of integers: longer than the server's
+// own result buffer, so it is written into a buffer of the statement that
+// init allocates and deinit releases (initid->ptr).
+struct KeyList {
+    static constexpr const char* kSqlType = "STRING";
+    // "[", then each key of up to 19 digits and a comma or "]".
+    static constexpr unsigned long kLongest = 1 + likeness::kMaxKeys * 20;
+};
+
+// A string and a bound k from 0 to kMaxKeysBound: any other k, or a NULL,
+// makes the row NULL, and a constant k above the largest is refused when the
+// statement starts.
+struct StringAndKeysBound {
+    static constexpr unsigned int kCount = 2;
+    static constexpr int kIntegerAt = 1;
+
+    static void ask_for(UDF_ARGS* args) {
+        args->arg_type[0] = STRING_RESULT;
+        args->arg_type[1] = INT_RESULT;
+    }
+    static long long bound(const UDF_ARGS* args) {
+        long long k;
+        std::memcpy(&k, args->args[1], sizeof k);
+        return k;
+    }
+    // At init a constant arrives in its own type, before the conversion
+    // asked for: an integer as eight bytes, a string or a decimal as text.
+    static bool constant_out_of_range(const UDF_ARGS* args) {
+        if (args->args[1] == nullptr) return false;
+        if (args->arg_type[1] == INT_RESULT) {
+            return bound(args) > static_cast<long long>(likeness::kMaxKeysBound);
+        }
+        if (args->arg_type[1] == STRING_RESULT || args->arg_type[1] == DECIMAL_RESULT) {
+            const std::string text(args->args[1], args->lengths[1]);
+            return std::strtod(text.c_str(), nullptr) >= likeness::kMaxKeysBound + 0.5;
+        }
+        return false;
+    }
+    static bool lacks_values(const UDF_ARGS* args) {
+        return args->args[0] == nullptr || args->args[1] == nullptr || bound(args) < 0 ||
+               bound(args) > static_cast<long long>(likeness::kMaxKeysBound);
+    }
+    template <typename Measure>
+    static unsigned apply(const UDF_ARGS* args, Measure measure, long long* keys) {
+        return measure(args->args[0], args->lengths[0], static_cast<unsigned>(bound(args)), keys);
+    }
+};
+
 }  // namespace likeness::sql
 
+// The entry points of a function, by the kind of its value.
 #define LIKENESS_DECLARE_ENTRY_POINTS(name, Value, Arguments, measure, refusal)               \
     LIKENESS_EXPORT init_result name##_init(UDF_INIT* initid, UDF_ARGS* args, char* message); \
-    LIKENESS_EXPORT likeness::sql::Value::Result name(UDF_INIT* initid, UDF_ARGS* args,       \
-                                                      char* is_null, char* error);
+    LIKENESS_DECLARE_ROW_##Value(name)
+#define LIKENESS_DECLARE_NUMBER_ROW(name, Result) \
+    LIKENESS_EXPORT Result name(UDF_INIT* initid, UDF_ARGS* args, char* is_null, char* error);
+#define LIKENESS_DECLARE_ROW_Similarity(name) LIKENESS_DECLARE_NUMBER_ROW(name, double)
+#define LIKENESS_DECLARE_ROW_Distance(name) LIKENESS_DECLARE_NUMBER_ROW(name, long long)
+#define LIKENESS_DECLARE_ROW_KeyList(name)                                         \
+    LIKENESS_EXPORT char* name(UDF_INIT* initid, UDF_ARGS* args, char* result,     \
+                               unsigned long* length, char* is_null, char* error); \
+    LIKENESS_EXPORT void name##_deinit(UDF_INIT* initid);
 
 extern "C" {
 LIKENESS_SQL_FUNCTIONS(LIKENESS_DECLARE_ENTRY_POINTS)

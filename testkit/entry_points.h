@@ -1,10 +1,15 @@
 // The SQL functions of sql_functions.h as data, for the tests and the entry
 // fuzzer to loop over: each one's name, entry points, argument count and
-// refusal, and its measure applied to a call's arguments.
+// refusal, and its measure applied to a call's arguments. Values are
+// compared as the text a client would see: a REAL to 17 digits, an INTEGER
+// in decimal, a key list as its JSON array.
 #pragma once
 
+#include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -12,32 +17,125 @@
 
 struct EntryPoints {
     using Init = init_result (*)(UDF_INIT*, UDF_ARGS*, char*);
+    using Deinit = void (*)(UDF_INIT*);
     std::string name;
     Init init;
-    // The row function's value as a double (a distance exactly: all fit in
-    // 53 bits here); null_out and error_out receive its flags.
-    std::function<double(UDF_INIT*, UDF_ARGS*, char* null_out, char* error_out)> row;
+    Deinit deinit;  // null for the functions without one
+    // The row function's value, or nullopt for NULL; error_out receives its
+    // error flag.
+    std::function<std::optional<std::string>(UDF_INIT*, UDF_ARGS*, char* error_out)> row;
+    // The same call, telling only whether the row is NULL: allocates nothing.
+    std::function<bool(UDF_INIT*, UDF_ARGS*, char* error_out)> null_row;
     // The measure on the arguments of a call that has values, as the row
     // function should answer it.
-    std::function<double(const UDF_ARGS*)> measure;
-    bool real;  // REAL, else INTEGER
+    std::function<std::string(const UDF_ARGS*)> measure;
+    const char* sql_type;
     unsigned count;
+    int integer_at;  // the position of its integer argument, or -1
     std::string refusal;
+
+    // The arguments of a call: the strings in order, k where an integer goes.
+    std::vector<std::optional<std::string_view>> values(std::string_view a, std::string_view b,
+                                                        const long long& k) const {
+        std::vector<std::optional<std::string_view>> out;
+        const std::string_view strings[] = {a, b};
+        std::size_t next = 0;
+        for (unsigned i = 0; i < count; ++i) {
+            if (static_cast<int>(i) == integer_at) {
+                out.push_back(std::string_view(reinterpret_cast<const char*>(&k), sizeof k));
+            } else {
+                out.push_back(strings[next++ % 2]);
+            }
+        }
+        return out;
+    }
 };
 
-#define LIKENESS_ENTRY_POINTS_RECORD(fn, Value, Arguments, fn_measure, fn_refusal)        \
-    EntryPoints{#fn,                                                                      \
-                fn##_init,                                                                \
-                [](UDF_INIT* initid, UDF_ARGS* args, char* is_null, char* error) {        \
-                    return static_cast<double>(fn(initid, args, is_null, error));         \
-                },                                                                        \
-                [](const UDF_ARGS* args) {                                                \
-                    return static_cast<double>(static_cast<likeness::sql::Value::Result>( \
-                        likeness::sql::Arguments::apply(args, fn_measure)));              \
-                },                                                                        \
-                std::is_same_v<likeness::sql::Value, likeness::sql::Similarity>,          \
-                likeness::sql::Arguments::kCount,                                         \
-                fn_refusal},
+namespace entry_points_detail {
+
+inline std::string text(double value) {
+    char out[32];
+    std::snprintf(out, sizeof out, "%.17g", value);
+    return out;
+}
+inline std::string text(long long value) { return std::to_string(value); }
+
+// Each kind of value: how its row function is called and its measure read.
+template <typename Value>
+struct Kind {
+    template <typename Row>
+    static std::optional<std::string> call(Row row, UDF_INIT* initid, UDF_ARGS* args, char* error) {
+        char is_null = 0;
+        const auto value = row(initid, args, &is_null, error);
+        if (is_null) return std::nullopt;
+        return text(value);
+    }
+    template <typename Row>
+    static bool null(Row row, UDF_INIT* initid, UDF_ARGS* args, char* error) {
+        char is_null = 0;
+        row(initid, args, &is_null, error);
+        return is_null != 0;
+    }
+    template <typename Arguments, typename Measure>
+    static std::string expected(const UDF_ARGS* args, Measure measure) {
+        return text(static_cast<typename Value::Result>(Arguments::apply(args, measure)));
+    }
+};
+
+template <>
+struct Kind<likeness::sql::KeyList> {
+    template <typename Row>
+    static std::optional<std::string> call(Row row, UDF_INIT* initid, UDF_ARGS* args, char* error) {
+        char is_null = 0;
+        char buffer[766];
+        unsigned long length = 0;
+        const char* value = row(initid, args, buffer, &length, &is_null, error);
+        if (is_null) return std::nullopt;
+        return std::string(value, length);
+    }
+    template <typename Row>
+    static bool null(Row row, UDF_INIT* initid, UDF_ARGS* args, char* error) {
+        char is_null = 0;
+        char buffer[766];
+        unsigned long length = 0;
+        row(initid, args, buffer, &length, &is_null, error);
+        return is_null != 0;
+    }
+    template <typename Arguments, typename Measure>
+    static std::string expected(const UDF_ARGS* args, Measure measure) {
+        long long keys[likeness::kMaxKeys];
+        const unsigned count = Arguments::apply(args, measure, keys);
+        std::string json = "[";
+        for (unsigned i = 0; i < count; ++i) json += (i ? "," : "") + std::to_string(keys[i]);
+        return json + "]";
+    }
+};
+
+}  // namespace entry_points_detail
+
+#define LIKENESS_DEINIT_KeyList(fn) fn##_deinit
+#define LIKENESS_DEINIT_Similarity(fn) nullptr
+#define LIKENESS_DEINIT_Distance(fn) nullptr
+
+#define LIKENESS_ENTRY_POINTS_RECORD(fn, Value, Arguments, fn_measure, fn_refusal)                 \
+    EntryPoints{                                                                                   \
+        #fn,                                                                                       \
+        fn##_init,                                                                                 \
+        LIKENESS_DEINIT_##Value(fn),                                                               \
+        [](UDF_INIT* initid, UDF_ARGS* args, char* error) {                                        \
+            return entry_points_detail::Kind<likeness::sql::Value>::call(fn, initid, args, error); \
+        },                                                                                         \
+        [](UDF_INIT* initid, UDF_ARGS* args, char* error) {                                        \
+            return entry_points_detail::Kind<likeness::sql::Value>::null(fn, initid, args, error); \
+        },                                                                                         \
+        [](const UDF_ARGS* args) {                                                                 \
+            return entry_points_detail::Kind<likeness::sql::Value>::template expected<             \
+                likeness::sql::Arguments>(args, fn_measure);                                       \
+        },                                                                                         \
+        likeness::sql::Value::kSqlType,                                                            \
+        likeness::sql::Arguments::kCount,                                                          \
+        likeness::sql::Arguments::kIntegerAt,                                                      \
+        fn_refusal},
 
 inline const std::vector<EntryPoints>& entry_points() {
     static const std::vector<EntryPoints> all = {

@@ -2,6 +2,7 @@
 // server's own UDF_INIT and UDF_ARGS records.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
@@ -49,20 +50,42 @@ TEST(Init, TheOriginalFunctionsKeepTheirMessages) {
 }
 
 TEST(Init, AcceptsItsCountAndAsksForStringsAndABound) {
+    const long long k = 2;
     for (const EntryPoints& f : entry_points()) {
         SCOPED_TRACE(f.name);
-        SqlCall call(std::vector<std::optional<std::string_view>>(f.count, "12"));
+        SqlCall call(f.values("12", "21", k));
         UDF_INIT initid{};
         char message[512] = "";
         EXPECT_EQ(f.init(&initid, &call.args, message), 0);
-        EXPECT_EQ(call.types[0], STRING_RESULT);
-        EXPECT_EQ(call.types[1], STRING_RESULT);
-        if (f.count == 3) {
-            EXPECT_EQ(call.types[2], INT_RESULT);
+        for (int i = 0; i < static_cast<int>(f.count); ++i) {
+            EXPECT_EQ(call.types[i], i == f.integer_at ? INT_RESULT : STRING_RESULT);
         }
         EXPECT_EQ(initid.maybe_null, 1);
         // Unrounded doubles: 31 is the servers' "not fixed" decimals.
-        EXPECT_EQ(initid.decimals, f.real ? 31u : 0u);
+        EXPECT_EQ(initid.decimals, std::string(f.sql_type) == "REAL" ? 31u : 0u);
+        if (f.deinit != nullptr) f.deinit(&initid);
+    }
+}
+
+// A constant k out of range is refused by name when the statement starts; a
+// k that varies by row gives NULL rows instead.
+TEST(Init, KeyListsRefuseAConstantKOutOfRange) {
+    for (const char* name : {"editdistance_keys", "editdistance_utf8_keys"}) {
+        const auto f = std::find_if(entry_points().begin(), entry_points().end(),
+                                    [&](const EntryPoints& e) { return e.name == name; });
+        ASSERT_NE(f, entry_points().end());
+        const long long four = 4, three = 3;
+        for (const long long* k : {&four, &three}) {
+            SqlCall call({"MARTHA", integer_argument(*k)});
+            call.types[1] = INT_RESULT;
+            UDF_INIT initid{};
+            char message[512] = "";
+            const bool refused = f->init(&initid, &call.args, message) != 0;
+            EXPECT_EQ(refused, *k == 4);
+            EXPECT_EQ(std::string(message),
+                      refused ? std::string(name) + ": k must be an integer from 0 to 3" : "");
+            if (!refused) f->deinit(&initid);
+        }
     }
 }
 
@@ -132,15 +155,15 @@ TEST(Row, NullInAnyPositionGivesNull) {
     for (const EntryPoints& f : entry_points()) {
         for (std::size_t null_at = 0; null_at < f.count; ++null_at) {
             SCOPED_TRACE(f.name + " with NULL at " + std::to_string(null_at));
-            std::vector<std::optional<std::string_view>> values = {"x", "y", integer_argument(two)};
-            values.resize(f.count);
+            auto values = f.values("x", "y", two);
             values[null_at] = std::nullopt;
             SqlCall call(values);
             UDF_INIT initid{};
-            char is_null = 0, error = 0;
-            EXPECT_EQ(f.row(&initid, &call.args, &is_null, &error), 0.0);
-            EXPECT_EQ(is_null, 1);
+            char message[512], error = 0;
+            ASSERT_EQ(f.init(&initid, &call.args, message), 0);
+            EXPECT_EQ(f.row(&initid, &call.args, &error), std::nullopt);
             EXPECT_EQ(error, 0);
+            if (f.deinit != nullptr) f.deinit(&initid);
         }
     }
 }
