@@ -25,7 +25,7 @@ grep -v 'running with root privileges' "$dir/lintian.txt" || true
 root=$dir/root
 dpkg-deb -x "$deb" "$root"
 for file in usr/lib/mysql/plugin/likeness.so usr/share/likeness/install.sql \
-    usr/share/likeness/uninstall.sql usr/share/doc/likeness/copyright \
+    usr/share/likeness/uninstall.sql usr/share/likeness/index.sql usr/share/doc/likeness/copyright \
     usr/share/doc/likeness/changelog.gz; do
   [ -f "$root/$file" ] || fail "the package lacks /$file"
 done
@@ -36,7 +36,12 @@ server_client "$dir/server" <"$root/usr/share/likeness/install.sql"
 answer=$(server_client "$dir/server" --batch --skip-column-names \
   -e "SELECT jarowinkler('MARTHA', 'MARHTA'), editdistance_dl('abcd', 'abdc')")
 expect "the packaged library's answer" $'0.9611111113594638\t1' "$answer"
+server_client "$dir/server" <"$root/usr/share/likeness/index.sql"
+server_client "$dir/server" --database=test -e "CREATE TABLE p (id INT PRIMARY KEY, name TEXT);
+  INSERT INTO p VALUES (1, 'MARTHA'); CALL likeness.create_index('test', 'p', 'id', 'name', 1, 'utf8')"
+expect "the packaged index" 1 "$(server_client "$dir/server" --database=test --batch --skip-column-names \
+  -e "CALL likeness.check_index('test', 'p', 'name')" | cut -f5)"
 server_client "$dir/server" <"$root/usr/share/likeness/uninstall.sql"
 expect "functions left after uninstall.sql" 0 \
   "$(server_client "$dir/server" --batch --skip-column-names -e 'SELECT COUNT(*) FROM mysql.func')"
-echo "$(basename "$deb"): lintian clean of errors; extracted, registered, answered, unregistered"
+echo "$(basename "$deb"): lintian clean of errors; extracted, registered, answered, indexed, unregistered"
