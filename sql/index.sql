@@ -160,20 +160,22 @@ BEGIN
   DECLARE keys_function VARCHAR(30);
   DECLARE k INT;
   DECLARE id_col VARCHAR(64);
-  DECLARE qside VARCHAR(300);
+  DECLARE qside, fresh VARCHAR(300);
   CALL likeness.index_of(db, tbl, text_col, side, keys_function, k, id_col);
   SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
-  DROP TEMPORARY TABLE IF EXISTS likeness_fresh_keys;
-  CALL likeness.run(CONCAT('CREATE TEMPORARY TABLE likeness_fresh_keys LIKE ', qside));
-  CALL likeness.fill(db, tbl, text_col, id_col, keys_function, k, 'likeness_fresh_keys');
+  -- In the table's own database, where the caller may create it.
+  SET fresh = CONCAT(likeness.quoted(db), '.likeness_fresh_keys');
+  CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', fresh));
+  CALL likeness.run(CONCAT('CREATE TEMPORARY TABLE ', fresh, ' LIKE ', qside));
+  CALL likeness.fill(db, tbl, text_col, id_col, keys_function, k, fresh);
   CALL likeness.run(CONCAT('SELECT (SELECT COUNT(*) FROM ', qside, ') AS side_rows, ',
-    '(SELECT COUNT(*) FROM likeness_fresh_keys) AS fresh_rows, ',
-    '(SELECT COUNT(*) FROM likeness_fresh_keys f WHERE NOT EXISTS (SELECT 1 FROM ', qside,
+    '(SELECT COUNT(*) FROM ', fresh, ') AS fresh_rows, ',
+    '(SELECT COUNT(*) FROM ', fresh, ' f WHERE NOT EXISTS (SELECT 1 FROM ', qside,
     ' s WHERE s.k = f.k AND s.id = f.id)) AS missing, ',
-    '(SELECT COUNT(*) FROM ', qside, ' s WHERE NOT EXISTS (SELECT 1 FROM likeness_fresh_keys f',
+    '(SELECT COUNT(*) FROM ', qside, ' s WHERE NOT EXISTS (SELECT 1 FROM ', fresh, ' f',
     ' WHERE f.k = s.k AND f.id = s.id)) AS spare, ',
     '(SELECT missing = 0 AND spare = 0) AS consistent'));
-  DROP TEMPORARY TABLE likeness_fresh_keys;
+  CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', fresh));
 END//
 
 -- Builds the side table anew, for after what bypasses triggers: TRUNCATE,
