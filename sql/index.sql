@@ -38,8 +38,10 @@ BEGIN
   IF note IS NULL OR note NOT LIKE 'likeness index: %' THEN
     CALL likeness.fail(CONCAT('likeness: no index on ', db, '.', tbl, '.', text_col));
   END IF;
-  SET keys_function = SUBSTRING_INDEX(SUBSTRING_INDEX(note, 'function=', -1), ' ', 1);
-  SET k = SUBSTRING_INDEX(SUBSTRING_INDEX(note, ' k=', -1), ' ', 1);
+  -- "likeness index: function=F k=K id=NAME": the id column's name, which
+  -- may hold anything, comes last.
+  SET keys_function = SUBSTRING_INDEX(SUBSTRING_INDEX(note, ' k=', 1), 'function=', -1);
+  SET k = SUBSTRING_INDEX(SUBSTRING_INDEX(note, ' id=', 1), ' k=', -1);
   SET id_col = SUBSTRING(note, LOCATE(' id=', note) + 4);
 END//
 

@@ -130,9 +130,9 @@ CALL likeness.create_index('test', 'words', 'id', 'v', 4, 'bytes')|likeness.crea
 CALL likeness.create_index('test', 'words', 'id', 'v', 1, 'latin1')|likeness.create_index: form must be 'bytes' or 'utf8', not 'latin1'
 CALL likeness.drop_index('test', 'words', 'v')|likeness: no index on test.words.v
 CASES
-sql -e "CREATE TABLE \`we\`\`ird; DROP TABLE words; --\` (\`i d\` INT PRIMARY KEY, \`na\`\`me\` TEXT);
+sql -e "CREATE TABLE \`we\`\`ird; DROP TABLE words; --\` (\`i d k=9 function=x\` INT PRIMARY KEY, \`na\`\`me\` TEXT);
   INSERT INTO \`we\`\`ird; DROP TABLE words; --\` VALUES (1, 'MARTHA'), (2, 'MARHTA');
-  CALL likeness.create_index('test', 'we\`ird; DROP TABLE words; --', 'i d', 'na\`me', 1, 'bytes')"
+  CALL likeness.create_index('test', 'we\`ird; DROP TABLE words; --', 'i d k=9 function=x', 'na\`me', 1, 'bytes')"
 expect "keys of a table whose names need quoting" 1 \
   "$(sql -e "CALL likeness.check_index('test', 'we\`ird; DROP TABLE words; --', 'na\`me')" | cut -f5)"
 expect "words, after names that carried SQL" 1 "$(sql -e "SELECT COUNT(*) > 0 FROM words")"
