@@ -36,16 +36,20 @@ std::vector<std::optional<std::string_view>> parse(const std::uint8_t* data, std
     return values;
 }
 
-// Init accepts its own argument count only, asking for strings (and an
-// integer third), and otherwise leaves the types and copies its message; the
-// row function, safe even after a refusing init, answers NULL for a NULL, a
-// negative bound or another count, and else what its measure answers.
+// Init accepts its own argument count only, asking for strings (and a
+// number where one goes), and otherwise leaves the types and copies its
+// message; the row function, safe even after a refusing init, answers NULL
+// for a NULL, a negative bound, a bound or threshold a key list does not
+// take, or another count, and else what its measure answers.
 void check_function(const EntryPoints& f, std::vector<std::optional<std::string_view>> values) {
-    long long bound = 0;
-    const auto at = static_cast<std::size_t>(f.integer_at);
-    if (f.integer_at >= 0 && values.size() == f.count && values[at]) {
-        std::memcpy(&bound, values[at]->data(), std::min(values[at]->size(), sizeof bound));
-        values[at] = integer_argument(bound);
+    EntryPoints::Number number = {0, 0.0};
+    const auto at = static_cast<std::size_t>(f.number_at);
+    const bool has_number = f.number_at >= 0 && values.size() == f.count && values[at];
+    if (has_number) {
+        const std::size_t n = std::min(values[at]->size(), sizeof number.integer);
+        std::memcpy(&number.integer, values[at]->data(), n);
+        std::memcpy(&number.real, values[at]->data(), n);
+        values[at] = f.values("", "", number)[at];
     }
     SqlCall call(values);
     UDF_INIT initid{};
@@ -56,15 +60,22 @@ void check_function(const EntryPoints& f, std::vector<std::optional<std::string_
     check(rejected == (accepted ? 0 : 1));
     if (!accepted) check(f.refusal == message);
     for (unsigned i = 0; i < call.args.arg_count; ++i) {
-        const Item_result asked = static_cast<int>(i) == f.integer_at ? INT_RESULT : STRING_RESULT;
+        const Item_result asked = static_cast<int>(i) == f.number_at ? f.number_type : STRING_RESULT;
         check(call.types[i] == (accepted ? asked : REAL_RESULT));
     }
 
     char error = 0;
     const auto value = f.row(&initid, &call.args, &error);
     check(error == 0);
-    bool null_row = !accepted || bound < 0 ||
-                    (std::string(f.sql_type) == "STRING" && bound > likeness::kMaxKeysBound);
+    const bool key_list = std::string(f.sql_type) == "STRING";
+    bool null_row = !accepted;
+    if (has_number && f.number_type == INT_RESULT) {
+        null_row = null_row || number.integer < 0 ||
+                   (key_list && number.integer > static_cast<long long>(likeness::kMaxKeysBound));
+    }
+    if (has_number && f.number_type == REAL_RESULT) {
+        null_row = null_row || !(number.real >= likeness::kLeastKeysThreshold && number.real <= 1.0);
+    }
     for (const auto& v : values) null_row = null_row || !v;
     check(value.has_value() == !null_row);
     if (value) check(*value == f.measure(&call.args));

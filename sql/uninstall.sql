@@ -13,3 +13,5 @@ DROP FUNCTION IF EXISTS editdistance_utf8_bounded;
 DROP FUNCTION IF EXISTS editdistance_dl_utf8_bounded;
 DROP FUNCTION IF EXISTS editdistance_keys;
 DROP FUNCTION IF EXISTS editdistance_utf8_keys;
+DROP FUNCTION IF EXISTS jarowinkler_keys;
+DROP FUNCTION IF EXISTS jarowinkler_utf8_keys;

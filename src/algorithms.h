@@ -86,4 +86,42 @@ constexpr unsigned kMaxKeys = 1 + 9 + 36 + 84;  // deletions of up to 3 of 9 sym
 unsigned deletion_keys(const char* s, unsigned long len, unsigned k, long long* keys);
 unsigned deletion_keys_utf8(const char* s, unsigned long len, unsigned k, long long* keys);
 
+// The index keys of a value for "jarowinkler at least threshold", for a
+// threshold from kLeastKeysThreshold to 1: distinct 63-bit hashes in
+// ascending order, at most kMaxSimilarityKeys of them, written to keys;
+// returns their count. Whenever jarowinkler(a, b) >= threshold (and so
+// whenever jaro(a, b) >= threshold), the keys of a and of b for that
+// threshold share an element. Values of up to kSimilarityKeysLongest symbols
+// are keyed by the symbols they hold, longer ones by their first symbols and
+// the class of their length alone; only the first kSimilarityKeysLongest + 1
+// symbols are read. Over bytes, or over the units of the _utf8 measures.
+//
+// What the keys of one threshold share is worked out once per threshold, in
+// a SimilarityKeyPlan the caller keeps across calls (a call with another
+// threshold works it out anew).
+constexpr double kLeastKeysThreshold = 0.8;
+constexpr unsigned kSimilarityKeysLongest = 40;
+constexpr unsigned kSimilarityFamilies = 4;  // common prefixes of 0 to 3 symbols
+constexpr unsigned kMaxSimilarityKeys = 5800;
+struct SimilarityKeyPlan {
+    double threshold = -1;
+    // The fewest common symbols with which a pair of lengths n and p (up to
+    // kSimilarityKeysLongest) and a common prefix of exactly L symbols may
+    // reach the threshold: least_common[L][n][p], 0 when none may.
+    unsigned char least_common[kSimilarityFamilies][kSimilarityKeysLongest + 1]
+                              [kSimilarityKeysLongest + 1];
+    // For each pair of length classes of family L, the most symbols that a
+    // value of a pair in them may hold beyond the common ones.
+    unsigned char spread[kSimilarityFamilies][kSimilarityKeysLongest + 1]
+                        [kSimilarityKeysLongest + 1];
+    // The largest ratio of two lengths that may reach the threshold with a
+    // common prefix of exactly L symbols, with a margin.
+    double length_ratio[kSimilarityFamilies];
+};
+bool threshold_supported(double threshold);
+unsigned similarity_keys(const char* s, unsigned long len, double threshold,
+                         SimilarityKeyPlan& plan, long long* keys);
+unsigned similarity_keys_utf8(const char* s, unsigned long len, double threshold,
+                              SimilarityKeyPlan& plan, long long* keys);
+
 }  // namespace likeness

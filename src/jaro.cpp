@@ -36,16 +36,6 @@ unsigned long within_reach(unsigned long len, unsigned long other, unsigned long
     return len > other && len - other > range ? other + range : len;
 }
 
-// The floating-point steps in exactly this order; the last bit depends on it.
-double jaro_score(unsigned long m, unsigned long t, unsigned long len1, unsigned long len2) {
-    const double dm = static_cast<double>(m);
-    const double a = dm / static_cast<double>(len1);
-    const double b = dm / static_cast<double>(len2);
-    const double s = a + b;
-    const double d = static_cast<double>(m - t) / dm;
-    return (s + d) / 3.0;
-}
-
 // Jaro from the common symbols each side found, in order: 0 unless both
 // found the same non-zero number; t is half the positions at which they
 // differ, rounded down. NaN when the statement is killed.
@@ -181,6 +171,16 @@ double jaro_by_chains(const Symbol* a, const Symbol* b, const JaroSpan& span, un
 }  // namespace
 
 namespace likeness {
+
+// The floating-point steps in exactly this order; the last bit depends on it.
+double jaro_score(unsigned long m, unsigned long t, unsigned long len1, unsigned long len2) {
+    const double dm = static_cast<double>(m);
+    const double a = dm / static_cast<double>(len1);
+    const double b = dm / static_cast<double>(len2);
+    const double s = a + b;
+    const double d = static_cast<double>(m - t) / dm;
+    return (s + d) / 3.0;
+}
 
 JaroSpan jaro_span(unsigned long len1, unsigned long len2) {
     const unsigned long range = std::min(len1, len2) / 2 + 1;

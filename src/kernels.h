@@ -11,6 +11,9 @@ namespace likeness {
 class KillCheck;
 
 using Unit = std::uint32_t;
+// A byte at which no well-formed UTF-8 sequence begins is the unit
+// kLoneByte + byte, above every code point.
+constexpr Unit kLoneByte = 0x110000;
 
 // The Jaro match window, and how many leading symbols of each string can
 // take part in the matching: no window reaches past the shorter length +
@@ -32,6 +35,10 @@ double jaro_within(const Symbol* a, const Symbol* b, const JaroSpan& span, unsig
 // measures read it: code points, and lone bytes above every code point);
 // returns how many.
 unsigned long leading_units(const char* s, unsigned long len, Unit* units, unsigned long most);
+
+// The Jaro value of m common symbols with t transpositions between strings
+// of len1 and len2 symbols, in the measure's own floating-point steps.
+double jaro_score(unsigned long m, unsigned long t, unsigned long len1, unsigned long len2);
 
 // The common leading run, capped at 6, and the Jaro-Winkler raise of j by it.
 template <typename Symbol>

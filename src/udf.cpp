@@ -47,10 +47,17 @@ struct Frame {
 };
 
 // Key lists: the keys of the row written as a JSON array into the
-// statement's buffer. Init refuses a constant bound out of range by name,
-// and fails cleanly when the buffer cannot be had.
+// statement's buffer, which init allocates with the scratch of the kind of
+// arguments. Init refuses a constant bound out of range by name, and fails
+// cleanly when the buffer cannot be had.
 template <typename Arguments>
 struct KeyListFrame {
+    struct Statement {
+        char json[KeyList::longest(Arguments::kMostKeys)];
+        long long keys[Arguments::kMostKeys];
+        typename Arguments::Scratch scratch;
+    };
+
     template <std::size_t N>
     static init_result init(UDF_INIT* initid, UDF_ARGS* args, char* message,
                             const char (&refusal)[N], const char* name) {
@@ -59,18 +66,18 @@ struct KeyListFrame {
             return 1;
         }
         if (Arguments::constant_out_of_range(args)) {
-            std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: k must be an integer from 0 to %u", name,
-                          likeness::kMaxKeysBound);
+            Arguments::refuse_range(name, message);
             return 1;
         }
-        initid->ptr = new (std::nothrow) char[KeyList::kLongest];
-        if (initid->ptr == nullptr) {
+        Statement* statement = new (std::nothrow) Statement;
+        if (statement == nullptr) {
             std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: out of memory", name);
             return 1;
         }
+        initid->ptr = reinterpret_cast<char*>(statement);
         Arguments::ask_for(args);
         initid->maybe_null = 1;
-        initid->max_length = KeyList::kLongest;
+        initid->max_length = sizeof statement->json;
         return 0;
     }
 
@@ -82,20 +89,20 @@ struct KeyListFrame {
             *is_null = 1;
             return nullptr;
         }
-        long long keys[likeness::kMaxKeys];
-        const unsigned count = Arguments::apply(args, measure, keys);
-        char* out = initid->ptr;
+        Statement& statement = *reinterpret_cast<Statement*>(initid->ptr);
+        const unsigned count = Arguments::apply(args, measure, statement.keys, statement.scratch);
+        char* out = statement.json;
         *out++ = '[';
         for (unsigned i = 0; i < count; ++i) {
-            out += std::snprintf(out, 21, "%s%lld", i == 0 ? "" : ",", keys[i]);
+            out += std::snprintf(out, 21, "%s%lld", i == 0 ? "" : ",", statement.keys[i]);
         }
         *out++ = ']';
-        *length = static_cast<unsigned long>(out - initid->ptr);
-        return initid->ptr;
+        *length = static_cast<unsigned long>(out - statement.json);
+        return statement.json;
     }
 
     static void deinit(UDF_INIT* initid) {
-        delete[] initid->ptr;
+        delete reinterpret_cast<Statement*>(initid->ptr);
         initid->ptr = nullptr;
     }
 };

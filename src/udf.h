@@ -7,6 +7,7 @@
 #include <mysql.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -50,7 +51,8 @@ struct Distance {
 // row lacks a value (and is NULL), and the call of the measure.
 struct TwoStrings {
     static constexpr unsigned int kCount = 2;
-    static constexpr int kIntegerAt = -1;
+    static constexpr int kNumberAt = -1;
+    static constexpr Item_result kNumberType = INT_RESULT;
 
     static void ask_for(UDF_ARGS* args) {
         args->arg_type[0] = STRING_RESULT;
@@ -70,7 +72,8 @@ struct TwoStrings {
 // makes the row NULL, as a NULL does.
 struct TwoStringsAndBound {
     static constexpr unsigned int kCount = 3;
-    static constexpr int kIntegerAt = 2;
+    static constexpr int kNumberAt = 2;
+    static constexpr Item_result kNumberType = INT_RESULT;
 
     static void ask_for(UDF_ARGS* args) {
         TwoStrings::ask_for(args);
@@ -93,19 +96,47 @@ struct TwoStringsAndBound {
 
 // A list of index keys, a JSON array of integers: longer than the server's
 // own result buffer, so it is written into a buffer of the statement that
-// init allocates and deinit releases (initid->ptr).
+// init allocates and deinit releases (initid->ptr), beside the scratch its
+// kind of arguments keeps for the statement.
 struct KeyList {
     static constexpr const char* kSqlType = "STRING";
     // "[", then each key of up to 19 digits and a comma or "]".
-    static constexpr unsigned long kLongest = 1 + likeness::kMaxKeys * 20;
+    static constexpr unsigned long longest(unsigned most_keys) { return 1 + most_keys * 20ul; }
 };
+
+// At init a constant arrives in its own type, before the conversion asked
+// for: an integer as eight bytes, a real as a double, a string or a decimal
+// as text. Its value as a double, or NaN when it is no constant.
+inline double constant_value(const UDF_ARGS* args, unsigned at) {
+    if (args->args[at] == nullptr) return __builtin_nan("");
+    switch (args->arg_type[at]) {
+        case INT_RESULT: {
+            long long k;
+            std::memcpy(&k, args->args[at], sizeof k);
+            return static_cast<double>(k);
+        }
+        case REAL_RESULT: {
+            double x;
+            std::memcpy(&x, args->args[at], sizeof x);
+            return x;
+        }
+        case STRING_RESULT:
+        case DECIMAL_RESULT:
+            return std::strtod(std::string(args->args[at], args->lengths[at]).c_str(), nullptr);
+        default:
+            return __builtin_nan("");
+    }
+}
 
 // A string and a bound k from 0 to kMaxKeysBound: any other k, or a NULL,
 // makes the row NULL, and a constant k above the largest is refused when the
 // statement starts.
 struct StringAndKeysBound {
     static constexpr unsigned int kCount = 2;
-    static constexpr int kIntegerAt = 1;
+    static constexpr int kNumberAt = 1;
+    static constexpr Item_result kNumberType = INT_RESULT;
+    static constexpr unsigned kMostKeys = likeness::kMaxKeys;
+    struct Scratch {};
 
     static void ask_for(UDF_ARGS* args) {
         args->arg_type[0] = STRING_RESULT;
@@ -116,26 +147,62 @@ struct StringAndKeysBound {
         std::memcpy(&k, args->args[1], sizeof k);
         return k;
     }
-    // At init a constant arrives in its own type, before the conversion
-    // asked for: an integer as eight bytes, a string or a decimal as text.
+    // A real constant is left to the server's conversion, as it always was.
     static bool constant_out_of_range(const UDF_ARGS* args) {
-        if (args->args[1] == nullptr) return false;
-        if (args->arg_type[1] == INT_RESULT) {
-            return bound(args) > static_cast<long long>(likeness::kMaxKeysBound);
-        }
-        if (args->arg_type[1] == STRING_RESULT || args->arg_type[1] == DECIMAL_RESULT) {
-            const std::string text(args->args[1], args->lengths[1]);
-            return std::strtod(text.c_str(), nullptr) >= likeness::kMaxKeysBound + 0.5;
-        }
-        return false;
+        return args->arg_type[1] != REAL_RESULT &&
+               constant_value(args, 1) >= likeness::kMaxKeysBound + 0.5;
+    }
+    static void refuse_range(const char* name, char* message) {
+        std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: k must be an integer from 0 to %u", name,
+                      likeness::kMaxKeysBound);
     }
     static bool lacks_values(const UDF_ARGS* args) {
         return args->args[0] == nullptr || args->args[1] == nullptr || bound(args) < 0 ||
                bound(args) > static_cast<long long>(likeness::kMaxKeysBound);
     }
     template <typename Measure>
-    static unsigned apply(const UDF_ARGS* args, Measure measure, long long* keys) {
+    static unsigned apply(const UDF_ARGS* args, Measure measure, long long* keys, Scratch&) {
         return measure(args->args[0], args->lengths[0], static_cast<unsigned>(bound(args)), keys);
+    }
+};
+
+// A string and a similarity threshold, which the server converts to a double
+// by its own rules (0.9, a DECIMAL or the string '0.9' arrive alike): one
+// outside kLeastKeysThreshold to 1, or a NULL, makes the row NULL, and a
+// constant one outside is refused when the statement starts. The statement's
+// scratch is what the keys of its threshold share.
+struct StringAndThreshold {
+    static constexpr unsigned int kCount = 2;
+    static constexpr int kNumberAt = 1;
+    static constexpr Item_result kNumberType = REAL_RESULT;
+    static constexpr unsigned kMostKeys = likeness::kMaxSimilarityKeys;
+    using Scratch = likeness::SimilarityKeyPlan;
+
+    static void ask_for(UDF_ARGS* args) {
+        args->arg_type[0] = STRING_RESULT;
+        args->arg_type[1] = REAL_RESULT;
+    }
+    static double threshold(const UDF_ARGS* args) {
+        double x;
+        std::memcpy(&x, args->args[1], sizeof x);
+        return x;
+    }
+    static bool constant_out_of_range(const UDF_ARGS* args) {
+        const double x = constant_value(args, 1);
+        return !std::isnan(x) && !likeness::threshold_supported(x);
+    }
+    static void refuse_range(const char* name, char* message) {
+        std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: threshold must be from %g to 1", name,
+                      likeness::kLeastKeysThreshold);
+    }
+    static bool lacks_values(const UDF_ARGS* args) {
+        return args->args[0] == nullptr || args->args[1] == nullptr ||
+               !likeness::threshold_supported(threshold(args));
+    }
+    template <typename Measure>
+    static unsigned apply(const UDF_ARGS* args, Measure measure, long long* keys,
+                          Scratch& plan) {
+        return measure(args->args[0], args->lengths[0], threshold(args), plan, keys);
     }
 };
 

@@ -26,10 +26,6 @@ using namespace likeness;
 
 namespace {
 
-// A byte that begins no well-formed sequence stands for itself above every
-// code point.
-constexpr Unit kLoneByte = 0x110000;
-
 bool all_ascii(const unsigned char* s, unsigned long len) {
     constexpr Word kHighBits = 0x8080808080808080u;
     Word seen = 0;

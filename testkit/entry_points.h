@@ -31,18 +31,30 @@ struct EntryPoints {
     std::function<std::string(const UDF_ARGS*)> measure;
     const char* sql_type;
     unsigned count;
-    int integer_at;  // the position of its integer argument, or -1
+    int number_at;  // the position of its number argument, or -1
+    Item_result number_type;  // INT_RESULT or REAL_RESULT
     std::string refusal;
 
-    // The arguments of a call: the strings in order, k where an integer goes.
+    // A number argument either way, as the caller keeps it.
+    struct Number {
+        long long integer;
+        double real;
+    };
+
+    // The arguments of a call: the strings in order, the number where one
+    // goes, as the server hands them over.
     std::vector<std::optional<std::string_view>> values(std::string_view a, std::string_view b,
-                                                        const long long& k) const {
+                                                        const Number& number) const {
         std::vector<std::optional<std::string_view>> out;
         const std::string_view strings[] = {a, b};
         std::size_t next = 0;
         for (unsigned i = 0; i < count; ++i) {
-            if (static_cast<int>(i) == integer_at) {
-                out.push_back(std::string_view(reinterpret_cast<const char*>(&k), sizeof k));
+            if (static_cast<int>(i) == number_at) {
+                out.push_back(number_type == REAL_RESULT
+                                  ? std::string_view(reinterpret_cast<const char*>(&number.real),
+                                                     sizeof number.real)
+                                  : std::string_view(reinterpret_cast<const char*>(&number.integer),
+                                                     sizeof number.integer));
             } else {
                 out.push_back(strings[next++ % 2]);
             }
@@ -103,8 +115,9 @@ struct Kind<likeness::sql::KeyList> {
     }
     template <typename Arguments, typename Measure>
     static std::string expected(const UDF_ARGS* args, Measure measure) {
-        long long keys[likeness::kMaxKeys];
-        const unsigned count = Arguments::apply(args, measure, keys);
+        std::vector<long long> keys(Arguments::kMostKeys);
+        typename Arguments::Scratch scratch;
+        const unsigned count = Arguments::apply(args, measure, keys.data(), scratch);
         std::string json = "[";
         for (unsigned i = 0; i < count; ++i) json += (i ? "," : "") + std::to_string(keys[i]);
         return json + "]";
@@ -134,7 +147,8 @@ struct Kind<likeness::sql::KeyList> {
         },                                                                                         \
         likeness::sql::Value::kSqlType,                                                            \
         likeness::sql::Arguments::kCount,                                                          \
-        likeness::sql::Arguments::kIntegerAt,                                                      \
+        likeness::sql::Arguments::kNumberAt,                                                       \
+        likeness::sql::Arguments::kNumberType,                                                     \
         fn_refusal},
 
 inline const std::vector<EntryPoints>& entry_points() {

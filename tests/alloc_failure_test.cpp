@@ -187,10 +187,10 @@ TEST(AllocationFailure, ShortStringsNeedNoHeap) {
 // own allocations count (init's, for the key lists). Text of many
 // characters makes every function take scratch from the heap.
 TEST(AllocationFailure, EntryPointsRefuseOrAnswerNull) {
-    const long long bound = 2;
+    const EntryPoints::Number number = {2, 0.9};
     for (const EntryPoints& f : entry_points()) {
         SCOPED_TRACE(f.name);
-        SqlCall call(f.values(wide_a, wide_b, bound));
+        SqlCall call(f.values(wide_a, wide_b, number));
         const int sites = fail_each_allocation([&] {
             UDF_INIT initid{};
             char message[512], error = 0;

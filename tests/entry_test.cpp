@@ -49,16 +49,16 @@ TEST(Init, TheOriginalFunctionsKeepTheirMessages) {
     }
 }
 
-TEST(Init, AcceptsItsCountAndAsksForStringsAndABound) {
-    const long long k = 2;
+TEST(Init, AcceptsItsCountAndAsksForStringsAndANumber) {
+    const EntryPoints::Number number = {2, 0.9};
     for (const EntryPoints& f : entry_points()) {
         SCOPED_TRACE(f.name);
-        SqlCall call(f.values("12", "21", k));
+        SqlCall call(f.values("12", "21", number));
         UDF_INIT initid{};
         char message[512] = "";
         EXPECT_EQ(f.init(&initid, &call.args, message), 0);
         for (int i = 0; i < static_cast<int>(f.count); ++i) {
-            EXPECT_EQ(call.types[i], i == f.integer_at ? INT_RESULT : STRING_RESULT);
+            EXPECT_EQ(call.types[i], i == f.number_at ? f.number_type : STRING_RESULT);
         }
         EXPECT_EQ(initid.maybe_null, 1);
         // Unrounded doubles: 31 is the servers' "not fixed" decimals.
@@ -84,6 +84,40 @@ TEST(Init, KeyListsRefuseAConstantKOutOfRange) {
             EXPECT_EQ(refused, *k == 4);
             EXPECT_EQ(std::string(message),
                       refused ? std::string(name) + ": k must be an integer from 0 to 3" : "");
+            if (!refused) f->deinit(&initid);
+        }
+    }
+}
+
+// A constant threshold outside 0.8 to 1, in any type the server may hand
+// over at init, is refused by name.
+TEST(Init, SimilarityKeysRefuseAConstantThresholdOutOfRange) {
+    struct Case {
+        Item_result type;
+        std::string bytes;
+        bool refused;
+    };
+    const auto real = [](double x) { return std::string(reinterpret_cast<const char*>(&x), sizeof x); };
+    const auto integer = [](long long k) {
+        return std::string(reinterpret_cast<const char*>(&k), sizeof k);
+    };
+    const std::vector<Case> cases = {{REAL_RESULT, real(0.9), false},  {REAL_RESULT, real(0.79), true},
+                                     {REAL_RESULT, real(1.01), true},  {DECIMAL_RESULT, "0.85", false},
+                                     {STRING_RESULT, "0.5", true},     {INT_RESULT, integer(1), false},
+                                     {INT_RESULT, integer(2), true}};
+    for (const char* name : {"jarowinkler_keys", "jarowinkler_utf8_keys"}) {
+        const auto f = std::find_if(entry_points().begin(), entry_points().end(),
+                                    [&](const EntryPoints& e) { return e.name == name; });
+        ASSERT_NE(f, entry_points().end());
+        for (const Case& c : cases) {
+            SqlCall call({"MARTHA", c.bytes});
+            call.types[1] = c.type;
+            UDF_INIT initid{};
+            char message[512] = "";
+            const bool refused = f->init(&initid, &call.args, message) != 0;
+            EXPECT_EQ(refused, c.refused) << name << " " << c.bytes.size();
+            EXPECT_EQ(std::string(message),
+                      refused ? std::string(name) + ": threshold must be from 0.8 to 1" : "");
             if (!refused) f->deinit(&initid);
         }
     }
@@ -151,11 +185,11 @@ TEST(Row, CharacterFunctionsCountCharacters) {
 
 // A NULL in any position gives NULL, never the error flag.
 TEST(Row, NullInAnyPositionGivesNull) {
-    const long long two = 2;
+    const EntryPoints::Number number = {2, 0.9};
     for (const EntryPoints& f : entry_points()) {
         for (std::size_t null_at = 0; null_at < f.count; ++null_at) {
             SCOPED_TRACE(f.name + " with NULL at " + std::to_string(null_at));
-            auto values = f.values("x", "y", two);
+            auto values = f.values("x", "y", number);
             values[null_at] = std::nullopt;
             SqlCall call(values);
             UDF_INIT initid{};

@@ -20,7 +20,7 @@
 namespace {
 
 // The bound of the bounded distances: below most distances of the pairs.
-constexpr long long kBound = 5;
+constexpr EntryPoints::Number kBound = {5, 0.85};
 
 // Every function's answer for one pair, and the common bytes.
 struct Answers {

@@ -12,3 +12,18 @@ SELECT v, k, JSON_LENGTH(editdistance_keys(v, k)) FROM ks;
 SELECT editdistance_keys('MARTHA', 4);
 SELECT editdistance_utf8_keys('MARTHA', '9');
 SELECT editdistance_keys('MARTHA');
+-- Similarity keys: two values at or above the threshold share one; the
+-- threshold arrives as a double whatever its type.
+SELECT jarowinkler_keys('', 0.9), JSON_LENGTH(jarowinkler_keys('MARTHA', 0.9)) = JSON_LENGTH(jarowinkler_keys('MARTHA', '0.9')),
+  jarowinkler_keys('MARTHA', 0.9) = jarowinkler_keys('MARTHA', 9 / 10), JSON_LENGTH(jarowinkler_utf8_keys(REPEAT('é', 8000000), 0.85)) < 100;
+SELECT COUNT(*) > 0 FROM JSON_TABLE(jarowinkler_keys('MARTHA', 0.9), '$[*]' COLUMNS (k BIGINT PATH '$')) a
+  JOIN JSON_TABLE(jarowinkler_keys('MARHTA', 0.9), '$[*]' COLUMNS (k BIGINT PATH '$')) b USING (k);
+SELECT COUNT(*) FROM JSON_TABLE(jarowinkler_utf8_keys('Müller', 0.95), '$[*]' COLUMNS (k BIGINT PATH '$')) a
+  JOIN JSON_TABLE(jarowinkler_utf8_keys('Mxller', 0.95), '$[*]' COLUMNS (k BIGINT PATH '$')) b USING (k);
+SELECT jarowinkler_keys(NULL, 0.9), jarowinkler_keys('a', NULL), jarowinkler_utf8_keys(NULL, 1);
+CREATE TABLE ts (v VARCHAR(20), t DOUBLE);
+INSERT INTO ts VALUES ('ab', 0.8), ('ab', 0.79), ('ab', 1.01), ('ab', 1), (NULL, 0.9);
+SELECT v, t, JSON_LENGTH(jarowinkler_keys(v, t)) FROM ts;
+SELECT jarowinkler_keys('MARTHA', 0.5);
+SELECT jarowinkler_utf8_keys('MARTHA', '1.5');
+SELECT jarowinkler_keys('MARTHA');
