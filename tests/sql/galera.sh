@@ -78,7 +78,7 @@ echo "ok: install.sql on node 1 registered the $functions functions on node 2, w
 
 # Node 3, without the library.
 state_of() { sql "$1" -e "SHOW STATUS LIKE 'wsrep_local_state_comment'" | cut -f2; }
-for _ in $(seq 1 100); do [ "$(state_of 3)" = Synced ] && break; sleep 0.1; done
+for _ in $(seq 1 600); do [ "$(state_of 3)" = Synced ] && break; sleep 0.1; done
 expect "node 3's state" Synced "$(state_of 3)"
 expect "functions registered on node 3, without the library" 0 "$(sql 3 -e 'SELECT COUNT(*) FROM mysql.func')"
 grep -q "WSREP: Ignoring error 'Can't open shared library 'likeness.so'" "$dir/node3/error.log" ||

@@ -36,7 +36,7 @@ expect "jarowinkler on the replica" 0.9611111113594638 "$(sql "$ready" -e "SELEC
 echo "replica with the library: jarowinkler answers there"
 
 # The replica without the library stops applying at the registration.
-for _ in $(seq 1 100); do
+for _ in $(seq 1 600); do
   [ "$(replica_status "$missing" Slave_SQL_Running)" = No ] && break
   sleep 0.1
 done

@@ -1,6 +1,6 @@
-// A loadable function that returns 0 for any two arguments: what a call
-// through the server's UDF interface costs before any measure is computed,
-// for the server benchmark only.
+// A loadable function that returns 0 for any arguments: what a call through
+// the server's UDF interface costs before any measure is computed, for the
+// server benchmark and as the kill test's yardstick.
 #include "udf.h"
 
 extern "C" {
