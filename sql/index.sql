@@ -1,199 +1,540 @@
--- An exact candidate index for "within k edits" over a text column, kept in
--- a side table by triggers: the procedures of the database `likeness`.
--- MariaDB 10.6 or later (JSON_TABLE); run it after install.sql. Safe to run
--- again. The procedures run with the caller's rights (SQL SECURITY
--- INVOKER); see docs/index.md for what a caller needs.
-CREATE DATABASE IF NOT EXISTS likeness;
+-- Exact candidate indexes over a text column, kept in side tables by
+-- triggers: one for "within k edits" and one for "jarowinkler at least a
+-- threshold"; and fuzzy search and deduplication in one call, through an
+-- index that serves them or by a scan: the procedures of the database
+-- `likeness`. MariaDB 10.6 or
+-- later (JSON_TABLE); run it after install.sql. Safe to run again. The
+-- procedures run with the caller's rights (SQL SECURITY INVOKER); see
+-- docs/index.md for what a caller needs.
+CREATE DATABASE IF NOT EXISTS likeness CHARACTER SET utf8mb4;
+ALTER DATABASE likeness CHARACTER SET utf8mb4;
 
 DELIMITER //
 
 -- Runs a statement built as text (CREATE TRIGGER, for one, is refused in
 -- a procedure's body but runs this way).
-CREATE OR REPLACE PROCEDURE likeness.run(statement LONGTEXT) SQL SECURITY INVOKER
+CREATE OR REPLACE PROCEDURE likeness.run(statement LONGTEXT CHARACTER SET utf8mb4) SQL SECURITY INVOKER
   EXECUTE IMMEDIATE statement//
 
 -- An identifier quoted for dynamic SQL: backticks, and a backtick doubled.
-CREATE OR REPLACE FUNCTION likeness.quoted(name VARCHAR(64)) RETURNS VARCHAR(130)
-  DETERMINISTIC NO SQL SQL SECURITY INVOKER
+CREATE OR REPLACE FUNCTION likeness.quoted(name VARCHAR(64) CHARACTER SET utf8mb4)
+  RETURNS VARCHAR(130) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
   RETURN CONCAT('`', REPLACE(name, '`', '``'), '`')//
 
--- The names an index on tbl.text_col uses: the side table and its triggers.
-CREATE OR REPLACE FUNCTION likeness.side_name(tbl VARCHAR(64), text_col VARCHAR(64), suffix VARCHAR(8))
-  RETURNS VARCHAR(200) DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN CONCAT(tbl, '__', text_col, '__', suffix)//
+-- The names of an index of a kind ('edits' or 'similarity') on
+-- tbl.text_col: its side table (part 'table') and its triggers ('ai', 'au',
+-- 'ad'). The edit-distance index keeps the names it has always had.
+CREATE OR REPLACE FUNCTION likeness.side_name(tbl VARCHAR(64) CHARACTER SET utf8mb4,
+    text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), part VARCHAR(8))
+  RETURNS VARCHAR(200) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN CONCAT(tbl, '__', text_col, '__',
+    CASE WHEN kind = 'edits' AND part = 'table' THEN 'keys'
+         WHEN kind = 'edits' THEN part
+         WHEN part = 'table' THEN 'jw'
+         ELSE CONCAT('jw_', part) END)//
 
-CREATE OR REPLACE PROCEDURE likeness.fail(message VARCHAR(400)) SQL SECURITY INVOKER
+CREATE OR REPLACE PROCEDURE likeness.fail(message VARCHAR(600) CHARACTER SET utf8mb4) SQL SECURITY INVOKER
   SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = message//
 
--- The key function of a form, its k and the id column of an existing index,
--- read from the side table's comment; fails when there is no such index.
-CREATE OR REPLACE PROCEDURE likeness.index_of(db VARCHAR(64), tbl VARCHAR(64), text_col VARCHAR(64),
-    OUT side VARCHAR(200), OUT keys_function VARCHAR(30), OUT k INT, OUT id_col VARCHAR(64))
+-- The call of a key function on an expression: its bound (k, or the
+-- threshold as the double it was given) and, past version 1, its version.
+CREATE OR REPLACE FUNCTION likeness.keys_call(keys_function VARCHAR(30), value_expr TEXT CHARACTER SET utf8mb4,
+    bound VARCHAR(40), version INT)
+  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN CONCAT(keys_function, '(', value_expr, ', ',
+    IF(keys_function LIKE 'jarowinkler%', CONCAT('CAST(', QUOTE(bound), ' AS DOUBLE)'), bound),
+    IF(version > 1, CONCAT(', ', version), ''), ')')//
+
+-- The rows of a key call as a table j with one column k.
+CREATE OR REPLACE FUNCTION likeness.keys_table(keys_call TEXT CHARACTER SET utf8mb4)
+  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN CONCAT('JSON_TABLE(', keys_call, ', ''$[*]'' COLUMNS (k BIGINT PATH ''$'')) j')//
+
+-- An existing index of a kind, read from its side table's comment
+-- "likeness index: kind=K function=F bound=B version=V id=NAME" (or, from
+-- the first release, "likeness index: function=F k=K id=NAME"), the id
+-- column's name, which may hold anything, last. Found is 0 when there is
+-- none.
+CREATE OR REPLACE PROCEDURE likeness.find_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10),
+    OUT found INT, OUT side VARCHAR(200) CHARACTER SET utf8mb4, OUT keys_function VARCHAR(30),
+    OUT bound VARCHAR(40), OUT version INT, OUT id_col VARCHAR(64) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE note VARCHAR(2048);
-  SET side = likeness.side_name(tbl, text_col, 'keys');
+  DECLARE note VARCHAR(2048) CHARACTER SET utf8mb4;
+  DECLARE head VARCHAR(2048) CHARACTER SET utf8mb4;
+  SET side = likeness.side_name(tbl, text_col, kind, 'table');
   SELECT TABLE_COMMENT INTO note FROM information_schema.TABLES
     WHERE TABLE_SCHEMA = db AND TABLE_NAME = side;
-  IF note IS NULL OR note NOT LIKE 'likeness index: %' THEN
-    CALL likeness.fail(CONCAT('likeness: no index on ', db, '.', tbl, '.', text_col));
+  SET found = note LIKE 'likeness index: %' AND (note LIKE CONCAT('likeness index: kind=', kind, ' %')
+                                                 OR (kind = 'edits' AND note LIKE 'likeness index: function=%'));
+  IF found THEN
+    SET head = SUBSTRING(note, 1, LOCATE(' id=', note) - 1);
+    SET id_col = SUBSTRING(note, LOCATE(' id=', note) + 4);
+    SET keys_function = SUBSTRING_INDEX(SUBSTRING_INDEX(head, 'function=', -1), ' ', 1);
+    IF head LIKE '% k=%' THEN
+      SET bound = SUBSTRING_INDEX(head, ' k=', -1), version = 1;
+    ELSE
+      SET bound = SUBSTRING_INDEX(SUBSTRING_INDEX(head, ' bound=', -1), ' ', 1);
+      SET version = SUBSTRING_INDEX(head, ' version=', -1);
+    END IF;
   END IF;
-  -- "likeness index: function=F k=K id=NAME": the id column's name, which
-  -- may hold anything, comes last.
-  SET keys_function = SUBSTRING_INDEX(SUBSTRING_INDEX(note, ' k=', 1), 'function=', -1);
-  SET k = SUBSTRING_INDEX(SUBSTRING_INDEX(note, ' id=', 1), ' k=', -1);
-  SET id_col = SUBSTRING(note, LOCATE(' id=', note) + 4);
+  SET found = IFNULL(found, 0);
+END//
+
+-- The same, failing when there is none.
+CREATE OR REPLACE PROCEDURE likeness.index_of(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10),
+    OUT side VARCHAR(200) CHARACTER SET utf8mb4, OUT keys_function VARCHAR(30), OUT bound VARCHAR(40),
+    OUT version INT, OUT id_col VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE found INT;
+  CALL likeness.find_index(db, tbl, text_col, kind, found, side, keys_function, bound, version, id_col);
+  IF NOT found THEN
+    CALL likeness.fail(CONCAT('likeness: no ', IF(kind = 'edits', '', 'similarity '), 'index on ',
+                              db, '.', tbl, '.', text_col));
+  END IF;
 END//
 
 -- The rows of a fresh build: every key of every row, INSERT IGNORE into
 -- target (the side table, or a copy of its shape).
-CREATE OR REPLACE PROCEDURE likeness.fill(db VARCHAR(64), tbl VARCHAR(64), text_col VARCHAR(64),
-    id_col VARCHAR(64), keys_function VARCHAR(30), k INT, target VARCHAR(300))
+CREATE OR REPLACE PROCEDURE likeness.fill(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
+    id_col VARCHAR(64) CHARACTER SET utf8mb4, keys_function VARCHAR(30), bound VARCHAR(40), version INT,
+    target VARCHAR(300) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
   CALL likeness.run(CONCAT('INSERT IGNORE INTO ', target, ' (k, id) SELECT j.k, t.',
-    likeness.quoted(id_col), ' FROM ', likeness.quoted(db), '.', likeness.quoted(tbl),
-    ' t, JSON_TABLE(', keys_function, '(t.', likeness.quoted(text_col), ', ', k,
-    '), ''$[*]'' COLUMNS (k BIGINT PATH ''$'')) j'))//
+    likeness.quoted(id_col), ' FROM ', likeness.quoted(db), '.', likeness.quoted(tbl), ' t, ',
+    likeness.keys_table(likeness.keys_call(keys_function, CONCAT('t.', likeness.quoted(text_col)), bound,
+                                           version))))//
 
-CREATE OR REPLACE PROCEDURE likeness.create_index(db VARCHAR(64), tbl VARCHAR(64),
-    id_col VARCHAR(64), text_col VARCHAR(64), k INT, form VARCHAR(8))
+-- The checks every index makes before it is built; the caller names itself
+-- in the messages.
+CREATE OR REPLACE PROCEDURE likeness.check_indexable(caller VARCHAR(40), db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
+    text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10))
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE keys_function VARCHAR(30);
-  DECLARE id_type VARCHAR(200);
-  DECLARE side VARCHAR(200) DEFAULT likeness.side_name(tbl, text_col, 'keys');
-  DECLARE qside VARCHAR(300);
-  DECLARE keys_of_new, keys_of_old, remove_old, add_new TEXT;
-  DECLARE suffix VARCHAR(8);
-
-  IF form = 'bytes' THEN SET keys_function = 'editdistance_keys';
-  ELSEIF form = 'utf8' THEN SET keys_function = 'editdistance_utf8_keys';
-  ELSE CALL likeness.fail(CONCAT('likeness.create_index: form must be ''bytes'' or ''utf8'', not ',
-                                 IFNULL(QUOTE(form), 'NULL')));
-  END IF;
-  IF k IS NULL OR k NOT BETWEEN 0 AND 3 THEN
-    CALL likeness.fail(CONCAT('likeness.create_index: k must be from 0 to 3, not ', IFNULL(k, 'NULL')));
-  END IF;
   IF NOT EXISTS (SELECT 1 FROM information_schema.TABLES
                  WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND TABLE_TYPE = 'BASE TABLE') THEN
-    CALL likeness.fail(CONCAT('likeness.create_index: no table ', db, '.', tbl));
+    CALL likeness.fail(CONCAT(caller, ': no table ', db, '.', tbl));
   END IF;
   IF NOT EXISTS (SELECT 1 FROM information_schema.COLUMNS
                  WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND COLUMN_NAME = text_col) THEN
-    CALL likeness.fail(CONCAT('likeness.create_index: no column ', text_col, ' in ', db, '.', tbl));
+    CALL likeness.fail(CONCAT(caller, ': no column ', text_col, ' in ', db, '.', tbl));
   END IF;
   IF (SELECT COUNT(*) FROM information_schema.KEY_COLUMN_USAGE
       WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND CONSTRAINT_NAME = 'PRIMARY') <> 1
      OR NOT EXISTS (SELECT 1 FROM information_schema.KEY_COLUMN_USAGE
                     WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND CONSTRAINT_NAME = 'PRIMARY'
                       AND COLUMN_NAME = id_col) THEN
-    CALL likeness.fail(CONCAT('likeness.create_index: ', id_col, ' is not the single-column primary key of ',
-                              db, '.', tbl));
+    CALL likeness.fail(CONCAT(caller, ': ', id_col, ' is not the single-column primary key of ', db, '.', tbl));
   END IF;
-  FOR name IN (SELECT likeness.side_name(tbl, text_col, s) AS n
-               FROM (SELECT 'keys' AS s UNION ALL SELECT 'ai' UNION ALL SELECT 'au' UNION ALL SELECT 'ad') x)
+  FOR name IN (SELECT likeness.side_name(tbl, text_col, kind, s) AS n
+               FROM (SELECT 'table' AS s UNION ALL SELECT 'ai' UNION ALL SELECT 'au' UNION ALL SELECT 'ad') x)
   DO
     IF CHAR_LENGTH(name.n) > 64 THEN
-      CALL likeness.fail(CONCAT('likeness.create_index: the name ', name.n, ' is longer than 64 characters'));
+      CALL likeness.fail(CONCAT(caller, ': the name ', name.n, ' is longer than 64 characters'));
     END IF;
     IF EXISTS (SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = db AND TABLE_NAME = name.n)
        OR EXISTS (SELECT 1 FROM information_schema.TRIGGERS
                   WHERE TRIGGER_SCHEMA = db AND TRIGGER_NAME = name.n) THEN
-      CALL likeness.fail(CONCAT('likeness.create_index: ', db, '.', name.n,
-                                ' exists already (is the column indexed?)'));
+      CALL likeness.fail(CONCAT(caller, ': ', db, '.', name.n, ' exists already (is the column indexed?)'));
     END IF;
   END FOR;
+END//
 
+-- Builds an index of a kind: the side table, whose comment records how its
+-- keys are made, the AFTER triggers that keep it exact, then its rows.
+CREATE OR REPLACE PROCEDURE likeness.build_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
+    text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), keys_function VARCHAR(30),
+    bound VARCHAR(40), version INT)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE id_type VARCHAR(200);
+  DECLARE qtable, qside VARCHAR(300) CHARACTER SET utf8mb4;
+  DECLARE keys_of_new, keys_of_old, remove_old, add_new TEXT CHARACTER SET utf8mb4;
   SELECT COLUMN_TYPE INTO id_type FROM information_schema.COLUMNS
     WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND COLUMN_NAME = id_col;
-  SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
+  SET qtable = CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl));
+  SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(likeness.side_name(tbl, text_col, kind, 'table')));
   CALL likeness.run(CONCAT('CREATE TABLE ', qside, ' (k BIGINT NOT NULL, id ', id_type,
     ' NOT NULL, PRIMARY KEY (k, id)) ENGINE=InnoDB COMMENT=',
-    QUOTE(CONCAT('likeness index: function=', keys_function, ' k=', k, ' id=', id_col))));
+    QUOTE(CONCAT('likeness index: kind=', kind, ' function=', keys_function, ' bound=', bound,
+                 ' version=', version, ' id=', id_col))));
 
   -- AFTER triggers: they see the row as stored (an AUTO_INCREMENT id, the
   -- text after BEFORE triggers). A row's old keys are removed by (k, id).
-  SET keys_of_new = CONCAT('JSON_TABLE(', keys_function, '(NEW.', likeness.quoted(text_col), ', ', k,
-                           '), ''$[*]'' COLUMNS (k BIGINT PATH ''$'')) j');
-  SET keys_of_old = REPLACE(keys_of_new, '(NEW.', '(OLD.');
+  SET keys_of_new = likeness.keys_table(likeness.keys_call(keys_function,
+                                        CONCAT('NEW.', likeness.quoted(text_col)), bound, version));
+  SET keys_of_old = likeness.keys_table(likeness.keys_call(keys_function,
+                                        CONCAT('OLD.', likeness.quoted(text_col)), bound, version));
   SET add_new = CONCAT('INSERT IGNORE INTO ', qside, ' (k, id) SELECT j.k, NEW.',
                        likeness.quoted(id_col), ' FROM ', keys_of_new);
   SET remove_old = CONCAT('DELETE s FROM ', qside, ' s JOIN ', keys_of_old,
                           ' ON s.k = j.k WHERE s.id = OLD.', likeness.quoted(id_col));
   CALL likeness.run(CONCAT('CREATE TRIGGER ', likeness.quoted(db), '.',
-    likeness.quoted(likeness.side_name(tbl, text_col, 'ai')), ' AFTER INSERT ON ',
-    likeness.quoted(db), '.', likeness.quoted(tbl), ' FOR EACH ROW ', add_new));
+    likeness.quoted(likeness.side_name(tbl, text_col, kind, 'ai')), ' AFTER INSERT ON ', qtable,
+    ' FOR EACH ROW ', add_new));
   CALL likeness.run(CONCAT('CREATE TRIGGER ', likeness.quoted(db), '.',
-    likeness.quoted(likeness.side_name(tbl, text_col, 'au')), ' AFTER UPDATE ON ',
-    likeness.quoted(db), '.', likeness.quoted(tbl), ' FOR EACH ROW IF NOT (BINARY OLD.',
-    likeness.quoted(text_col), ' <=> BINARY NEW.', likeness.quoted(text_col), ') OR NOT (OLD.',
-    likeness.quoted(id_col), ' <=> NEW.', likeness.quoted(id_col), ') THEN ', remove_old, '; ',
-    add_new, '; END IF'));
+    likeness.quoted(likeness.side_name(tbl, text_col, kind, 'au')), ' AFTER UPDATE ON ', qtable,
+    ' FOR EACH ROW IF NOT (BINARY OLD.', likeness.quoted(text_col), ' <=> BINARY NEW.',
+    likeness.quoted(text_col), ') OR NOT (OLD.', likeness.quoted(id_col), ' <=> NEW.',
+    likeness.quoted(id_col), ') THEN ', remove_old, '; ', add_new, '; END IF'));
   CALL likeness.run(CONCAT('CREATE TRIGGER ', likeness.quoted(db), '.',
-    likeness.quoted(likeness.side_name(tbl, text_col, 'ad')), ' AFTER DELETE ON ',
-    likeness.quoted(db), '.', likeness.quoted(tbl), ' FOR EACH ROW ', remove_old));
+    likeness.quoted(likeness.side_name(tbl, text_col, kind, 'ad')), ' AFTER DELETE ON ', qtable,
+    ' FOR EACH ROW ', remove_old));
   -- Filled after the triggers exist: a row written meanwhile is caught by
   -- one or the other, and INSERT IGNORE keeps each (k, id) once.
-  CALL likeness.fill(db, tbl, text_col, id_col, keys_function, k, qside);
+  CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, qside);
 END//
 
-CREATE OR REPLACE PROCEDURE likeness.drop_index(db VARCHAR(64), tbl VARCHAR(64), text_col VARCHAR(64))
+-- The key function of a form: 'bytes' or 'utf8'.
+CREATE OR REPLACE FUNCTION likeness.form_function(form VARCHAR(16) CHARACTER SET utf8mb4,
+    bytes_function VARCHAR(30), utf8_function VARCHAR(30))
+  RETURNS VARCHAR(30) DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN CASE WHEN form = 'bytes' THEN bytes_function WHEN form = 'utf8' THEN utf8_function END//
+
+CREATE OR REPLACE PROCEDURE likeness.create_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
+    text_col VARCHAR(64) CHARACTER SET utf8mb4, k INT, form VARCHAR(16) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE side VARCHAR(200);
+  DECLARE keys_function VARCHAR(30)
+    DEFAULT likeness.form_function(form, 'editdistance_keys', 'editdistance_utf8_keys');
+  IF keys_function IS NULL THEN
+    CALL likeness.fail(CONCAT('likeness.create_index: form must be ''bytes'' or ''utf8'', not ',
+                              IFNULL(QUOTE(form), 'NULL')));
+  END IF;
+  IF k IS NULL OR k NOT BETWEEN 0 AND 3 THEN
+    CALL likeness.fail(CONCAT('likeness.create_index: k must be from 0 to 3, not ', IFNULL(k, 'NULL')));
+  END IF;
+  CALL likeness.check_indexable('likeness.create_index', db, tbl, id_col, text_col, 'edits');
+  CALL likeness.build_index(db, tbl, id_col, text_col, 'edits', keys_function, k, 1);
+END//
+
+CREATE OR REPLACE PROCEDURE likeness.create_similarity_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
+    text_col VARCHAR(64) CHARACTER SET utf8mb4, threshold DOUBLE, form VARCHAR(16) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE keys_function VARCHAR(30)
+    DEFAULT likeness.form_function(form, 'jarowinkler_keys', 'jarowinkler_utf8_keys');
+  IF keys_function IS NULL THEN
+    CALL likeness.fail(CONCAT('likeness.create_similarity_index: form must be ''bytes'' or ''utf8'', not ',
+                              IFNULL(QUOTE(form), 'NULL')));
+  END IF;
+  IF threshold IS NULL OR NOT (threshold >= 0.8 AND threshold <= 1) THEN
+    CALL likeness.fail(CONCAT('likeness.create_similarity_index: threshold must be from 0.8 to 1, not ',
+                              IFNULL(threshold, 'NULL')));
+  END IF;
+  CALL likeness.check_indexable('likeness.create_similarity_index', db, tbl, id_col, text_col, 'similarity');
+  CALL likeness.build_index(db, tbl, id_col, text_col, 'similarity', keys_function, CONCAT(threshold), 1);
+END//
+
+-- Removes the index of a kind: its side table and its three triggers.
+CREATE OR REPLACE PROCEDURE likeness.remove_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10))
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
   DECLARE keys_function VARCHAR(30);
-  DECLARE k INT;
-  DECLARE id_col VARCHAR(64);
-  CALL likeness.index_of(db, tbl, text_col, side, keys_function, k, id_col);
+  DECLARE bound VARCHAR(40);
+  DECLARE version INT;
+  DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
+  CALL likeness.index_of(db, tbl, text_col, kind, side, keys_function, bound, version, id_col);
   FOR t IN (SELECT 'ai' AS s UNION ALL SELECT 'au' UNION ALL SELECT 'ad') DO
     CALL likeness.run(CONCAT('DROP TRIGGER IF EXISTS ', likeness.quoted(db), '.',
-                             likeness.quoted(likeness.side_name(tbl, text_col, t.s))));
+                             likeness.quoted(likeness.side_name(tbl, text_col, kind, t.s))));
   END FOR;
   CALL likeness.run(CONCAT('DROP TABLE ', likeness.quoted(db), '.', likeness.quoted(side)));
 END//
 
--- Whether the side table equals a fresh build: one row of the side table's
--- rows, a fresh build's rows, the keys missing and the keys to spare, and
--- `consistent`.
-CREATE OR REPLACE PROCEDURE likeness.check_index(db VARCHAR(64), tbl VARCHAR(64), text_col VARCHAR(64))
+CREATE OR REPLACE PROCEDURE likeness.drop_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+  CALL likeness.remove_index(db, tbl, text_col, 'edits')//
+
+CREATE OR REPLACE PROCEDURE likeness.drop_similarity_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+  CALL likeness.remove_index(db, tbl, text_col, 'similarity')//
+
+-- Whether each index of the column equals a fresh build: a row per index
+-- with its side table, its kind, the side table's rows, a fresh build's
+-- rows, the keys missing and the keys to spare, and `consistent`. Fails
+-- when the column has no index.
+CREATE OR REPLACE PROCEDURE likeness.check_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE side VARCHAR(200);
+  DECLARE found, version, checked INT DEFAULT 0;
+  DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
   DECLARE keys_function VARCHAR(30);
-  DECLARE k INT;
-  DECLARE id_col VARCHAR(64);
-  DECLARE qside, fresh VARCHAR(300);
-  CALL likeness.index_of(db, tbl, text_col, side, keys_function, k, id_col);
-  SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
-  -- In the table's own database, where the caller may create it.
+  DECLARE bound VARCHAR(40);
+  DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
+  DECLARE qside, fresh, report VARCHAR(300) CHARACTER SET utf8mb4;
+  -- In the table's own database, where the caller may create them.
   SET fresh = CONCAT(likeness.quoted(db), '.likeness_fresh_keys');
-  CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', fresh));
-  CALL likeness.run(CONCAT('CREATE TEMPORARY TABLE ', fresh, ' LIKE ', qside));
-  CALL likeness.fill(db, tbl, text_col, id_col, keys_function, k, fresh);
-  CALL likeness.run(CONCAT('SELECT (SELECT COUNT(*) FROM ', qside, ') AS side_rows, ',
-    '(SELECT COUNT(*) FROM ', fresh, ') AS fresh_rows, ',
-    '(SELECT COUNT(*) FROM ', fresh, ' f WHERE NOT EXISTS (SELECT 1 FROM ', qside,
-    ' s WHERE s.k = f.k AND s.id = f.id)) AS missing, ',
-    '(SELECT COUNT(*) FROM ', qside, ' s WHERE NOT EXISTS (SELECT 1 FROM ', fresh, ' f',
-    ' WHERE f.k = s.k AND f.id = s.id)) AS spare, ',
-    '(SELECT missing = 0 AND spare = 0) AS consistent'));
-  CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', fresh));
+  SET report = CONCAT(likeness.quoted(db), '.likeness_index_check');
+  CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', report));
+  CALL likeness.run(CONCAT('CREATE TEMPORARY TABLE ', report, ' (side_table VARCHAR(64) CHARACTER SET utf8mb4, ',
+    'kind VARCHAR(10), side_rows BIGINT, fresh_rows BIGINT, missing BIGINT, spare BIGINT)'));
+  FOR index_kind IN (SELECT 'edits' AS kind UNION ALL SELECT 'similarity') DO
+    CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
+    IF found THEN
+      SET checked = checked + 1;
+      SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
+      CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', fresh));
+      CALL likeness.run(CONCAT('CREATE TEMPORARY TABLE ', fresh, ' LIKE ', qside));
+      CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, fresh);
+      CALL likeness.run(CONCAT('INSERT INTO ', report, ' SELECT ', QUOTE(side), ', ', QUOTE(index_kind.kind), ', ',
+        '(SELECT COUNT(*) FROM ', qside, '), (SELECT COUNT(*) FROM ', fresh, '), ',
+        '(SELECT COUNT(*) FROM ', fresh, ' f WHERE NOT EXISTS (SELECT 1 FROM ', qside,
+        ' s WHERE s.k = f.k AND s.id = f.id)), ',
+        '(SELECT COUNT(*) FROM ', qside, ' s WHERE NOT EXISTS (SELECT 1 FROM ', fresh, ' f',
+        ' WHERE f.k = s.k AND f.id = s.id))'));
+      CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', fresh));
+    END IF;
+  END FOR;
+  IF checked = 0 THEN
+    CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', report));
+    CALL likeness.fail(CONCAT('likeness: no index on ', db, '.', tbl, '.', text_col));
+  END IF;
+  CALL likeness.run(CONCAT('SELECT side_table, kind, side_rows, fresh_rows, missing, spare, ',
+    'missing = 0 AND spare = 0 AS consistent FROM ', report, ' ORDER BY kind'));
+  CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', report));
 END//
 
--- Builds the side table anew, for after what bypasses triggers: TRUNCATE,
--- cascades of foreign keys, an ALTER of the column's type or character set.
-CREATE OR REPLACE PROCEDURE likeness.rebuild_index(db VARCHAR(64), tbl VARCHAR(64), text_col VARCHAR(64))
+-- Builds each index of the column anew, with its kind, bound and key
+-- version, for after what bypasses triggers: TRUNCATE, cascades of foreign
+-- keys, an ALTER of the column's type or character set.
+CREATE OR REPLACE PROCEDURE likeness.rebuild_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE side VARCHAR(200);
+  DECLARE found, version, rebuilt INT DEFAULT 0;
+  DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
   DECLARE keys_function VARCHAR(30);
-  DECLARE k INT;
-  DECLARE id_col VARCHAR(64);
-  DECLARE qside VARCHAR(300);
-  CALL likeness.index_of(db, tbl, text_col, side, keys_function, k, id_col);
-  SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
-  CALL likeness.run(CONCAT('DELETE FROM ', qside));
-  CALL likeness.fill(db, tbl, text_col, id_col, keys_function, k, qside);
+  DECLARE bound VARCHAR(40);
+  DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
+  DECLARE qside VARCHAR(300) CHARACTER SET utf8mb4;
+  FOR index_kind IN (SELECT 'edits' AS kind UNION ALL SELECT 'similarity') DO
+    CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
+    IF found THEN
+      SET rebuilt = rebuilt + 1;
+      SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
+      CALL likeness.run(CONCAT('DELETE FROM ', qside));
+      CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, qside);
+    END IF;
+  END FOR;
+  IF rebuilt = 0 THEN
+    CALL likeness.fail(CONCAT('likeness: no index on ', db, '.', tbl, '.', text_col));
+  END IF;
+END//
+
+-- The kind of index that serves a measure ('edits' or 'similarity'), after
+-- checking the measure and its bound: a distance's bound is a whole number
+-- from 0 up, a similarity's from 0 to 1.
+CREATE OR REPLACE PROCEDURE likeness.measure_kind(caller VARCHAR(40), measure VARCHAR(64) CHARACTER SET utf8mb4,
+    bound DOUBLE, OUT kind VARCHAR(10))
+  SQL SECURITY INVOKER
+BEGIN
+  SET kind = CASE WHEN measure IN ('editdistance', 'editdistance_dl', 'editdistance_utf8', 'editdistance_dl_utf8')
+                    THEN 'edits'
+                  WHEN measure IN ('jaro', 'jarowinkler', 'jaro_utf8', 'jarowinkler_utf8') THEN 'similarity' END;
+  IF kind IS NULL THEN
+    CALL likeness.fail(CONCAT(caller, ': measure must be one of editdistance, editdistance_dl, ',
+      'editdistance_utf8, editdistance_dl_utf8, jaro, jarowinkler, jaro_utf8, jarowinkler_utf8, not ',
+      IFNULL(QUOTE(measure), 'NULL')));
+  END IF;
+  IF kind = 'edits' AND (bound IS NULL OR bound < 0 OR bound <> FLOOR(bound) OR bound >= 9.2e18) THEN
+    CALL likeness.fail(CONCAT(caller, ': the bound of ', measure, ' is a whole number of edits from 0 up, not ',
+                              IFNULL(bound, 'NULL')));
+  END IF;
+  IF kind = 'similarity' AND (bound IS NULL OR NOT (bound >= 0 AND bound <= 1)) THEN
+    CALL likeness.fail(CONCAT(caller, ': the bound of ', measure, ' is a threshold from 0 to 1, not ',
+                              IFNULL(bound, 'NULL')));
+  END IF;
+END//
+
+-- The index of the column that serves a measure within a bound, if any: of
+-- the measure's kind and form, of k at least the bound (edits) or of a
+-- threshold at most it (similarity). Read from the side table's comment
+-- alone, so a search through an index looks at nothing else. Else the
+-- reason none serves, for the warning of a scan.
+CREATE OR REPLACE PROCEDURE likeness.serving_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
+    measure VARCHAR(64), kind VARCHAR(10), bound DOUBLE, OUT serves INT, OUT side VARCHAR(200) CHARACTER SET utf8mb4,
+    OUT keys_function VARCHAR(30), OUT index_bound VARCHAR(40), OUT version INT,
+    OUT id_col VARCHAR(64) CHARACTER SET utf8mb4, OUT why_not VARCHAR(400) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE found INT;
+  DECLARE form VARCHAR(8) DEFAULT IF(measure LIKE '%\_utf8', 'utf8', 'bytes');
+  DECLARE wanted VARCHAR(200) CHARACTER SET utf8mb4 DEFAULT IF(kind = 'edits',
+    CONCAT('an edit-distance index of k ', bound, ' to 3, form ''', form, ''' (likeness.create_index)'),
+    CONCAT('a similarity index of threshold 0.8 to ', bound, ', form ''', form,
+           ''' (likeness.create_similarity_index)'));
+  CALL likeness.find_index(db, tbl, text_col, kind, found, side, keys_function, index_bound, version, id_col);
+  SET serves = found AND IF(keys_function LIKE '%\_utf8\_keys', 'utf8', 'bytes') = form
+               AND IF(kind = 'edits', CAST(index_bound AS DOUBLE) >= bound, CAST(index_bound AS DOUBLE) <= bound);
+  SET why_not = CASE
+    WHEN serves THEN NULL
+    WHEN kind = 'edits' AND bound > 3 THEN 'no index serves more than 3 edits'
+    WHEN kind = 'similarity' AND bound < 0.8 THEN 'no index serves a threshold below 0.8'
+    WHEN found THEN CONCAT('its index ', side, ' (', IF(kind = 'edits', 'k ', 'threshold '), index_bound,
+                           ', form ''', IF(keys_function LIKE '%\_utf8\_keys', 'utf8', 'bytes'),
+                           ''') does not serve; ', wanted, ' would serve')
+    ELSE CONCAT(wanted, ' would serve') END;
+END//
+
+-- The id column of a table that may be searched: its single-column primary
+-- key, after checking that the table and the text column exist.
+CREATE OR REPLACE PROCEDURE likeness.id_column(caller VARCHAR(40), db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
+    OUT id_col VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  IF NOT EXISTS (SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl) THEN
+    CALL likeness.fail(CONCAT(caller, ': no table ', db, '.', tbl));
+  END IF;
+  IF NOT EXISTS (SELECT 1 FROM information_schema.COLUMNS
+                 WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND COLUMN_NAME = text_col) THEN
+    CALL likeness.fail(CONCAT(caller, ': no column ', text_col, ' in ', db, '.', tbl));
+  END IF;
+  SELECT IF(COUNT(*) = 1, MAX(COLUMN_NAME), NULL) INTO id_col FROM information_schema.KEY_COLUMN_USAGE
+    WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND CONSTRAINT_NAME = 'PRIMARY';
+  IF id_col IS NULL THEN
+    CALL likeness.fail(CONCAT(caller, ': ', db, '.', tbl, ' has no single-column primary key'));
+  END IF;
+END//
+
+-- A measure's score of two expressions: the distance when at most the bound
+-- (the _bounded form, else bound + 1), or the similarity.
+CREATE OR REPLACE FUNCTION likeness.score_of(measure VARCHAR(64), kind VARCHAR(10), a TEXT CHARACTER SET utf8mb4,
+    b TEXT CHARACTER SET utf8mb4, bound DOUBLE)
+  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN IF(kind = 'edits', CONCAT(measure, '_bounded(', a, ', ', b, ', ', CAST(bound AS INTEGER), ')'),
+            CONCAT(measure, '(', a, ', ', b, ')'))//
+
+-- Whether a score is within the bound.
+CREATE OR REPLACE FUNCTION likeness.within(kind VARCHAR(10), bound DOUBLE)
+  RETURNS TEXT DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN IF(kind = 'edits', CONCAT('score <= ', CAST(bound AS INTEGER)),
+            CONCAT('score >= CAST(', QUOTE(CONCAT(bound)), ' AS DOUBLE)'))//
+
+-- The warning that says which way a call went.
+CREATE OR REPLACE PROCEDURE likeness.tell_way(caller VARCHAR(40), serves INT,
+    side VARCHAR(200) CHARACTER SET utf8mb4, db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, scan VARCHAR(20), why_not VARCHAR(400) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE message VARCHAR(600) CHARACTER SET utf8mb4 DEFAULT IF(serves,
+    CONCAT(caller, ': through the index ', db, '.', side),
+    CONCAT(caller, ': by ', scan, ' of ', db, '.', tbl, '; ', why_not));
+  SIGNAL SQLSTATE '01000' SET MESSAGE_TEXT = message;
+END//
+
+-- Every row of tbl whose text_col is within the bound of value by the
+-- measure, best first (distances ascending, similarities descending, then
+-- id), at most max_rows of them (NULL: all): columns named after the id and
+-- the text column, and score. Through an index of the column that serves
+-- the measure, else by a scan; the rows are the scan's either way, and a
+-- warning after the call says which way it went.
+CREATE OR REPLACE PROCEDURE likeness.search(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
+    measure VARCHAR(64) CHARACTER SET utf8mb4, bound DOUBLE, value LONGBLOB, max_rows BIGINT)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE kind VARCHAR(10);
+  DECLARE serves, version INT;
+  DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
+  DECLARE keys_function VARCHAR(30);
+  DECLARE index_bound VARCHAR(40);
+  DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
+  DECLARE why_not VARCHAR(400) CHARACTER SET utf8mb4;
+  DECLARE candidates, statement TEXT CHARACTER SET utf8mb4;
+  CALL likeness.measure_kind('likeness.search', measure, bound, kind);
+  IF max_rows < 0 THEN
+    CALL likeness.fail(CONCAT('likeness.search: max_rows must be from 0 up, or NULL for all, not ', max_rows));
+  END IF;
+  CALL likeness.serving_index(db, tbl, text_col, measure, kind, bound, serves, side, keys_function, index_bound,
+                              version, id_col, why_not);
+  IF serves THEN
+    SET candidates = CONCAT('t.', likeness.quoted(id_col), ' IN (SELECT s.id FROM ',
+      likeness.keys_table(likeness.keys_call(keys_function, '?', index_bound, version)), ' JOIN ',
+      likeness.quoted(db), '.', likeness.quoted(side), ' s ON s.k = j.k)');
+  ELSE
+    CALL likeness.id_column('likeness.search', db, tbl, text_col, id_col);
+    SET candidates = '? IS NOT NULL';
+  END IF;
+  -- EXECUTE IMMEDIATE takes no stored function in its text's expression.
+  SET statement = CONCAT('SELECT t.', likeness.quoted(id_col), ', t.', likeness.quoted(text_col), ', ',
+    likeness.score_of(measure, kind, CONCAT('t.', likeness.quoted(text_col)), '?', bound), ' AS score FROM ',
+    likeness.quoted(db), '.', likeness.quoted(tbl), ' t WHERE ', candidates, ' HAVING ', likeness.within(kind, bound),
+    ' ORDER BY score', IF(kind = 'edits', '', ' DESC'), ', t.', likeness.quoted(id_col),
+    IF(max_rows IS NULL, '', CONCAT(' LIMIT ', max_rows)));
+  EXECUTE IMMEDIATE statement USING value, value;
+  CALL likeness.tell_way('likeness.search', serves, side, db, tbl, 'a scan', why_not);
+END//
+
+-- Creates db.into_tbl (first, second: ids of the table, first < second;
+-- score) and fills it with every pair of rows within the bound by the
+-- measure, each once: through the self-join of an index that serves the
+-- measure, else by a nested loop, which it refuses over more than 100,000
+-- rows. One CREATE TABLE ... SELECT, which the server fills under a scratch
+-- name and renames when it is whole: a failed or killed call leaves no
+-- table, and may simply run again.
+CREATE OR REPLACE PROCEDURE likeness.pairs(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
+    measure VARCHAR(64) CHARACTER SET utf8mb4, bound DOUBLE, into_tbl VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE kind VARCHAR(10);
+  DECLARE serves, version INT;
+  DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
+  DECLARE keys_function VARCHAR(30);
+  DECLARE index_bound VARCHAR(40);
+  DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
+  DECLARE id_type VARCHAR(200);
+  DECLARE why_not VARCHAR(400) CHARACTER SET utf8mb4;
+  DECLARE qtable, qside, pairs_of TEXT CHARACTER SET utf8mb4;
+  CALL likeness.measure_kind('likeness.pairs', measure, bound, kind);
+  IF EXISTS (SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = db AND TABLE_NAME = into_tbl) THEN
+    CALL likeness.fail(CONCAT('likeness.pairs: ', db, '.', into_tbl, ' exists already'));
+  END IF;
+  SET qtable = CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl));
+  CALL likeness.serving_index(db, tbl, text_col, measure, kind, bound, serves, side, keys_function, index_bound,
+                              version, id_col, why_not);
+  IF serves THEN
+    SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
+    SET pairs_of = CONCAT('(SELECT DISTINCT a.id AS first, b.id AS second FROM ', qside, ' a JOIN ', qside,
+                          ' b ON b.k = a.k AND b.id > a.id) c JOIN ', qtable, ' x ON x.',
+                          likeness.quoted(id_col), ' = c.first JOIN ', qtable, ' y ON y.', likeness.quoted(id_col),
+                          ' = c.second');
+  ELSE
+    CALL likeness.id_column('likeness.pairs', db, tbl, text_col, id_col);
+    EXECUTE IMMEDIATE CONCAT('SELECT COUNT(*) INTO @likeness_rows FROM ', qtable);
+    IF @likeness_rows > 100000 THEN
+      CALL likeness.fail(CONCAT('likeness.pairs: ', db, '.', tbl, ' has ', @likeness_rows,
+        ' rows, too many for a nested loop; ', why_not));
+    END IF;
+    SET pairs_of = CONCAT(qtable, ' x JOIN ', qtable, ' y ON y.', likeness.quoted(id_col), ' > x.',
+                          likeness.quoted(id_col));
+  END IF;
+  SELECT COLUMN_TYPE INTO id_type FROM information_schema.COLUMNS
+    WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND COLUMN_NAME = id_col;
+  CALL likeness.run(CONCAT('CREATE TABLE ', likeness.quoted(db), '.', likeness.quoted(into_tbl), ' (first ', id_type,
+    ' NOT NULL, second ', id_type, ' NOT NULL, score ', IF(kind = 'edits', 'BIGINT', 'DOUBLE'),
+    ' NOT NULL, PRIMARY KEY (first, second)) SELECT x.', likeness.quoted(id_col), ' AS first, y.',
+    likeness.quoted(id_col), ' AS second, ',
+    likeness.score_of(measure, kind, CONCAT('x.', likeness.quoted(text_col)), CONCAT('y.', likeness.quoted(text_col)),
+                      bound),
+    ' AS score FROM ', pairs_of, ' HAVING ', likeness.within(kind, bound)));
+  CALL likeness.tell_way('likeness.pairs', serves, side, db, tbl, 'a nested loop', why_not);
 END//
 
 DELIMITER ;

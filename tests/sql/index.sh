@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# The index of sql/index.sql: over a random table (short words, their edits
+# The indexes of sql/index.sql: over a random table (short words, their edits
 # and swaps, multi-byte, broken UTF-8 and binary values, duplicates, empty
-# values, NULLs, long values), lookups and deduplication through it return
-# exactly the rows and pairs of a scan, for every k and both forms, both
-# distances, and smaller bounds than the index's; random writes through the
-# triggers leave it equal to a fresh build; drop_index leaves the table and
-# its other triggers as they were; the documentation's SQL runs as written
-# and prints what tests/sql/index-docs.result holds (RECORD=1 writes it).
+# values, NULLs, long values), lookups and deduplication through them return
+# exactly the rows and pairs of a scan: for every k, both forms, both
+# distances and smaller bounds than the index's; for thresholds across the
+# range, both forms, jarowinkler and jaro, and higher thresholds than the
+# index's. Random writes through the triggers leave both kinds equal to a
+# fresh build; each drop leaves the table, the other index and the table's
+# own trigger as they were; an index of the first release keeps working;
+# the documentation's SQL runs as written and prints what
+# tests/sql/index-docs.result holds (RECORD=1 writes it).
 #   index.sh PLUGIN_DIR
 set -euo pipefail
 plugin_dir=$1
@@ -17,31 +20,7 @@ server_with_functions "$dir" "$plugin_dir"
 server_client "$dir" <"$likeness_root/sql/index.sql"
 sql() { server_client "$dir" --database=test -NB "$@"; }
 
-# Words of 0 to 11 letters over a, b, c, d; then edits of them.
-word="REPLACE(REPLACE(REPLACE(REPLACE(LEFT(CONV(SUBSTRING(MD5(seq), 1, 12), 16, 4), seq % 12),
-  '0', 'a'), '1', 'b'), '2', 'c'), '3', 'd')"
-sql <<SQL
-CREATE TABLE words (id INT AUTO_INCREMENT PRIMARY KEY, v VARBINARY(8000));
-INSERT INTO words (v) SELECT $word FROM seq_1_to_150;
--- one or two edits: insertions, deletions, substitutions, swaps
-INSERT INTO words (v) SELECT CASE id % 4
-    WHEN 0 THEN CONCAT(LEFT(v, id % 5), 'x', SUBSTRING(v, id % 5 + 1))
-    WHEN 1 THEN CONCAT(LEFT(v, id % 5), SUBSTRING(v, id % 5 + 2))
-    WHEN 2 THEN CONCAT(LEFT(v, id % 5), 'c', SUBSTRING(v, id % 5 + 2))
-    ELSE CONCAT(LEFT(v, id % 5), SUBSTRING(v, id % 5 + 2, 1), SUBSTRING(v, id % 5 + 1, 1),
-                SUBSTRING(v, id % 5 + 3)) END FROM words WHERE id <= 150;
-INSERT INTO words (v) SELECT CONCAT(SUBSTRING(v, 2), 'd') FROM words WHERE id % 3 = 0;
-INSERT INTO words (v) SELECT REPLACE(REPLACE(v, 'a', _utf8mb4'é'), 'b', _utf8mb4'Ж') FROM words WHERE id % 4 = 1;
-INSERT INTO words (v) SELECT IF(id % 2, CONCAT(v, X'E4'), CONCAT(X'C3', v)) FROM words WHERE id % 9 = 2;
-INSERT INTO words (v) SELECT UNHEX(LEFT(MD5(seq), 2 + seq % 10)) FROM seq_1_to_20;
-INSERT INTO words (v) SELECT v FROM words WHERE id % 17 = 0;
-INSERT INTO words (v) SELECT NULL FROM seq_1_to_5;
-INSERT INTO words (v) SELECT REPEAT(IF(v = '', 'ab', v), 400) FROM words WHERE id < 6;
-INSERT INTO words (v) SELECT CONCAT(v, 'x') FROM words WHERE LENGTH(v) > 1000;
-CREATE TABLE probes (pid INT PRIMARY KEY, v VARBINARY(8000));
-INSERT INTO probes SELECT id, v FROM words WHERE id % 7 = 3;
-INSERT INTO probes SELECT 10000000 + id, CONCAT('a', v) FROM words WHERE id % 29 = 1;
-SQL
+sql <"$here/words.sql"
 echo "a table of $(sql -e 'SELECT COUNT(*) FROM words') rows, $(sql -e 'SELECT COUNT(*) FROM probes') probes"
 
 # The same question through the index and by a scan must answer alike.
@@ -85,12 +64,45 @@ for form in bytes utf8; do
   done
 done
 
+similarity_candidates() {  # VALUE_EXPRESSION KEYS_FUNCTION THRESHOLD: the ids sharing a key
+  echo "SELECT DISTINCT s.id FROM JSON_TABLE($2($1, $3), '\$[*]' COLUMNS (k BIGINT PATH '\$')) j
+        JOIN ix__v__jw s ON s.k = j.k"
+}
+
+for form in bytes utf8; do
+  if [ "$form" = bytes ]; then keys=jarowinkler_keys; measures="jarowinkler jaro"; thresholds="0.8 0.9"
+  else keys=jarowinkler_utf8_keys; measures="jarowinkler_utf8 jaro_utf8"; thresholds="0.85 0.95"; fi
+  for threshold in $thresholds; do
+    sql -e "DROP TABLE IF EXISTS ix; CREATE TABLE ix LIKE words; INSERT INTO ix SELECT * FROM words;
+            CALL likeness.create_similarity_index('test', 'ix', 'id', 'v', $threshold, '$form')"
+    rows=$(sql -e "SELECT COUNT(*) FROM ix__v__jw")
+    for measure in $measures; do
+      for at_least in $threshold 0.97; do
+        same "$form, threshold $threshold, $measure >= $at_least: lookups" \
+          "SELECT p.pid, t.id FROM probes p JOIN ix t ON t.id IN ($(similarity_candidates p.v $keys $threshold))
+             WHERE $measure(t.v, p.v) >= $at_least ORDER BY p.pid, t.id" \
+          "SELECT p.pid, t.id FROM probes p JOIN ix t WHERE $measure(t.v, p.v) >= $at_least
+             ORDER BY p.pid, t.id"
+      done
+      same "$form, threshold $threshold, $measure: all pairs" \
+        "SELECT DISTINCT a.id, b.id FROM ix__v__jw a JOIN ix__v__jw b ON b.k = a.k AND b.id > a.id
+           JOIN ix x ON x.id = a.id JOIN ix y ON y.id = b.id WHERE $measure(x.v, y.v) >= $threshold
+           ORDER BY a.id, b.id" \
+        "SELECT a.id, b.id FROM ix a JOIN ix b ON b.id > a.id WHERE $measure(a.v, b.v) >= $threshold
+           ORDER BY a.id, b.id"
+    done
+    sql -e "CALL likeness.drop_similarity_index('test', 'ix', 'v')"
+    echo "ok: $form, threshold $threshold: lookups and pairs as the scan's ($rows key rows)"
+  done
+done
+
 # Writes through the triggers, beside a trigger of the table's own.
 sql -e "DROP TABLE ix; CREATE TABLE ix LIKE words; INSERT INTO ix SELECT * FROM words;
   CREATE TABLE audit (n INT); INSERT INTO audit VALUES (0);
   CREATE TRIGGER ix_audit AFTER INSERT ON ix FOR EACH ROW UPDATE audit SET n = n + 1"
 table_before=$(sql -e "SHOW CREATE TABLE ix")
-sql -e "CALL likeness.create_index('test', 'ix', 'id', 'v', 2, 'utf8')"
+sql -e "CALL likeness.create_index('test', 'ix', 'id', 'v', 2, 'utf8');
+  CALL likeness.create_similarity_index('test', 'ix', 'id', 'v', 0.85, 'bytes')"
 sql <<'SQL'
 UPDATE ix SET v = CONCAT(v, 'a') WHERE id % 7 = 0;
 UPDATE ix SET id = id + 10000000 WHERE id % 11 = 0;
@@ -102,21 +114,44 @@ INSERT INTO ix SELECT id + 20000000, REVERSE(v) FROM words WHERE id % 5 = 0;
 INSERT INTO ix VALUES (1, 'dcba') ON DUPLICATE KEY UPDATE v = 'dcba';
 REPLACE INTO ix VALUES (2, 'abab'), (30000000, 'baba');
 SQL
-expect "check_index after random writes" $'1' "$(sql -e "CALL likeness.check_index('test', 'ix', 'v')" | cut -f5)"
+# check_index: a line per index, "kind consistent".
+checked() { sql -e "CALL likeness.check_index('test', '${1:-ix}', '${2:-v}')" | cut -f2,7 | tr '\t\n' ': ' | sed 's/ $//'; }
+expect "check_index after random writes" "edits:1 similarity:1" "$(checked)"
 expect "the table's own trigger" 1 "$(sql -e "SELECT n > 0 FROM audit")"
 sql -e "TRUNCATE ix"
-expect "check_index after TRUNCATE" 0 "$(sql -e "CALL likeness.check_index('test', 'ix', 'v')" | cut -f5)"
+expect "check_index after TRUNCATE" "edits:0 similarity:0" "$(checked)"
 sql -e "INSERT INTO ix SELECT * FROM words; CALL likeness.rebuild_index('test', 'ix', 'v')"
-expect "check_index after rebuild_index" 1 "$(sql -e "CALL likeness.check_index('test', 'ix', 'v')" | cut -f5)"
-echo "ok: random writes kept the index exact; TRUNCATE is seen by check_index and mended by rebuild_index"
+expect "check_index after rebuild_index" "edits:1 similarity:1" "$(checked)"
+expect "the similarity index's threshold after rebuild_index" \
+  "likeness index: kind=similarity function=jarowinkler_keys bound=0.85 version=1 id=id" \
+  "$(sql -e "SELECT TABLE_COMMENT FROM information_schema.TABLES WHERE TABLE_NAME = 'ix__v__jw'")"
+echo "ok: random writes kept both indexes exact; TRUNCATE is seen by check_index and mended by rebuild_index"
 
+triggers() { sql -e "SELECT GROUP_CONCAT(TRIGGER_NAME ORDER BY BINARY TRIGGER_NAME) FROM information_schema.TRIGGERS
+  WHERE TRIGGER_SCHEMA = 'test'"; }
+tables() { sql -e "SELECT GROUP_CONCAT(TABLE_NAME ORDER BY BINARY TABLE_NAME) FROM information_schema.TABLES
+  WHERE TABLE_SCHEMA = 'test'"; }
 sql -e "CALL likeness.drop_index('test', 'ix', 'v')"
-expect "the table after drop_index" "$table_before" "$(sql -e "SHOW CREATE TABLE ix")"
-expect "the triggers after drop_index" ix_audit "$(sql -e "SELECT GROUP_CONCAT(TRIGGER_NAME) FROM
-  information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = 'test'")"
-expect "the tables after drop_index" "audit,ix,probes,words" "$(sql -e "SELECT GROUP_CONCAT(TABLE_NAME
-  ORDER BY TABLE_NAME) FROM information_schema.TABLES WHERE TABLE_SCHEMA = 'test'")"
-echo "ok: drop_index left the table and its own trigger as they were"
+expect "the triggers after drop_index" "ix__v__jw_ad,ix__v__jw_ai,ix__v__jw_au,ix_audit" "$(triggers)"
+expect "the tables after drop_index" "audit,ix,ix__v__jw,probes,words" "$(tables)"
+expect "check_index after drop_index" "similarity:1" "$(checked)"
+sql -e "CALL likeness.create_index('test', 'ix', 'id', 'v', 1, 'bytes'); CALL likeness.drop_similarity_index('test', 'ix', 'v')"
+expect "the triggers after drop_similarity_index" "ix__v__ad,ix__v__ai,ix__v__au,ix_audit" "$(triggers)"
+expect "check_index after drop_similarity_index" "edits:1" "$(checked)"
+sql -e "CALL likeness.drop_index('test', 'ix', 'v')"
+expect "the table after both drops" "$table_before" "$(sql -e "SHOW CREATE TABLE ix")"
+expect "the tables after both drops" "audit,ix,probes,words" "$(tables)"
+echo "ok: each drop left the table, the other index and the table's own trigger as they were"
+
+# An index built by the first release: its side table's comment read
+# "function=F k=K id=NAME"; it keeps answering, checking and rebuilding.
+sql -e "CALL likeness.create_index('test', 'ix', 'id', 'v', 1, 'utf8');
+  ALTER TABLE ix__v__keys COMMENT = 'likeness index: function=editdistance_utf8_keys k=1 id=id';
+  UPDATE ix SET v = CONCAT(v, 'b') WHERE id % 3 = 0; CALL likeness.rebuild_index('test', 'ix', 'v')"
+expect "check_index of a first-release index" "edits:1" "$(checked)"
+sql -e "CALL likeness.drop_index('test', 'ix', 'v')"
+expect "the tables after dropping a first-release index" "audit,ix,probes,words" "$(tables)"
+echo "ok: an index of the first release is checked, rebuilt and dropped"
 
 # Refusals, and names that need quoting.
 while IFS='|' read -r call message; do
@@ -129,12 +164,24 @@ CALL likeness.create_index('test', 'words', 'v', 'v', 1, 'bytes')|likeness.creat
 CALL likeness.create_index('test', 'words', 'id', 'v', 4, 'bytes')|likeness.create_index: k must be from 0 to 3, not 4
 CALL likeness.create_index('test', 'words', 'id', 'v', 1, 'latin1')|likeness.create_index: form must be 'bytes' or 'utf8', not 'latin1'
 CALL likeness.drop_index('test', 'words', 'v')|likeness: no index on test.words.v
+CALL likeness.drop_similarity_index('test', 'words', 'v')|likeness: no similarity index on test.words.v
+CALL likeness.check_index('test', 'words', 'v')|likeness: no index on test.words.v
+CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.79, 'bytes')|likeness.create_similarity_index: threshold must be from 0.8 to 1, not 0.79
+CALL likeness.create_similarity_index('test', 'words', 'id', 'v', NULL, 'utf8')|likeness.create_similarity_index: threshold must be from 0.8 to 1, not NULL
+CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.9, 'ucs2')|likeness.create_similarity_index: form must be 'bytes' or 'utf8', not 'ucs2'
+CALL likeness.create_similarity_index('test', 'nope', 'id', 'v', 0.9, 'bytes')|likeness.create_similarity_index: no table test.nope
 CASES
 sql -e "CREATE TABLE \`we\`\`ird; DROP TABLE words; --\` (\`i d k=9 function=x\` INT PRIMARY KEY, \`na\`\`me\` TEXT);
   INSERT INTO \`we\`\`ird; DROP TABLE words; --\` VALUES (1, 'MARTHA'), (2, 'MARHTA');
   CALL likeness.create_index('test', 'we\`ird; DROP TABLE words; --', 'i d k=9 function=x', 'na\`me', 1, 'bytes')"
-expect "keys of a table whose names need quoting" 1 \
-  "$(sql -e "CALL likeness.check_index('test', 'we\`ird; DROP TABLE words; --', 'na\`me')" | cut -f5)"
+sql -e "CALL likeness.create_similarity_index('test', 'we\`ird; DROP TABLE words; --', 'i d k=9 function=x', 'na\`me', 0.9, 'utf8')"
+expect "keys of a table whose names need quoting" "edits:1 similarity:1" \
+  "$(checked 'we\`ird; DROP TABLE words; --' 'na\`me')"
+sql -e "CREATE TABLE \`люди\` (\`ид\` INT PRIMARY KEY, \`имя\` VARCHAR(20) CHARACTER SET utf8mb4);
+  INSERT INTO \`люди\` VALUES (1, 'Łódź'), (2, 'Lodz'), (3, 'Łodź');
+  CALL likeness.create_index('test', 'люди', 'ид', 'имя', 1, 'utf8');
+  CALL likeness.create_similarity_index('test', 'люди', 'ид', 'имя', 0.8, 'utf8')"
+expect "names outside Latin-1" "edits:1 similarity:1" "$(checked 'люди' 'имя')"
 expect "words, after names that carried SQL" 1 "$(sql -e "SELECT COUNT(*) > 0 FROM words")"
 sql -e "CALL likeness.create_index('test', 'words', 'id', 'v', 1, 'bytes')"
 expect "a second index on the column" \
