@@ -98,7 +98,9 @@ BEGIN
 END//
 
 -- The rows of a fresh build: every key of every row, INSERT IGNORE into
--- target (the side table, or a copy of its shape).
+-- target (the side table, or a copy of its shape), in the order of the
+-- keys, so that a side table larger than the buffer pool is written from
+-- one end to the other rather than at random.
 CREATE OR REPLACE PROCEDURE likeness.fill(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
     id_col VARCHAR(64) CHARACTER SET utf8mb4, keys_function VARCHAR(30), bound VARCHAR(40), version INT,
@@ -107,7 +109,7 @@ CREATE OR REPLACE PROCEDURE likeness.fill(db VARCHAR(64) CHARACTER SET utf8mb4,
   CALL likeness.run(CONCAT('INSERT IGNORE INTO ', target, ' (k, id) SELECT j.k, t.',
     likeness.quoted(id_col), ' FROM ', likeness.quoted(db), '.', likeness.quoted(tbl), ' t, ',
     likeness.keys_table(likeness.keys_call(keys_function, CONCAT('t.', likeness.quoted(text_col)), bound,
-                                           version))))//
+                                           version)), ' ORDER BY j.k'))//
 
 -- The checks every index makes before it is built; the caller names itself
 -- in the messages.
@@ -191,23 +193,25 @@ BEGIN
   CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, qside);
 END//
 
--- The key function of a form: 'bytes' or 'utf8'.
-CREATE OR REPLACE FUNCTION likeness.form_function(form VARCHAR(16) CHARACTER SET utf8mb4,
-    bytes_function VARCHAR(30), utf8_function VARCHAR(30))
-  RETURNS VARCHAR(30) DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN CASE WHEN form = 'bytes' THEN bytes_function WHEN form = 'utf8' THEN utf8_function END//
+-- The key function of a form, 'bytes' or 'utf8'; fails for another.
+CREATE OR REPLACE PROCEDURE likeness.form_keys(caller VARCHAR(40), form VARCHAR(16) CHARACTER SET utf8mb4,
+    bytes_function VARCHAR(30), utf8_function VARCHAR(30), OUT keys_function VARCHAR(30))
+  SQL SECURITY INVOKER
+BEGIN
+  SET keys_function = CASE WHEN form = 'bytes' THEN bytes_function WHEN form = 'utf8' THEN utf8_function END;
+  IF keys_function IS NULL THEN
+    CALL likeness.fail(CONCAT(caller, ': form must be ''bytes'' or ''utf8'', not ', IFNULL(QUOTE(form), 'NULL')));
+  END IF;
+END//
 
 CREATE OR REPLACE PROCEDURE likeness.create_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
     text_col VARCHAR(64) CHARACTER SET utf8mb4, k INT, form VARCHAR(16) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE keys_function VARCHAR(30)
-    DEFAULT likeness.form_function(form, 'editdistance_keys', 'editdistance_utf8_keys');
-  IF keys_function IS NULL THEN
-    CALL likeness.fail(CONCAT('likeness.create_index: form must be ''bytes'' or ''utf8'', not ',
-                              IFNULL(QUOTE(form), 'NULL')));
-  END IF;
+  DECLARE keys_function VARCHAR(30);
+  CALL likeness.form_keys('likeness.create_index', form, 'editdistance_keys', 'editdistance_utf8_keys',
+                          keys_function);
   IF k IS NULL OR k NOT BETWEEN 0 AND 3 THEN
     CALL likeness.fail(CONCAT('likeness.create_index: k must be from 0 to 3, not ', IFNULL(k, 'NULL')));
   END IF;
@@ -220,12 +224,9 @@ CREATE OR REPLACE PROCEDURE likeness.create_similarity_index(db VARCHAR(64) CHAR
     text_col VARCHAR(64) CHARACTER SET utf8mb4, threshold DOUBLE, form VARCHAR(16) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE keys_function VARCHAR(30)
-    DEFAULT likeness.form_function(form, 'jarowinkler_keys', 'jarowinkler_utf8_keys');
-  IF keys_function IS NULL THEN
-    CALL likeness.fail(CONCAT('likeness.create_similarity_index: form must be ''bytes'' or ''utf8'', not ',
-                              IFNULL(QUOTE(form), 'NULL')));
-  END IF;
+  DECLARE keys_function VARCHAR(30);
+  CALL likeness.form_keys('likeness.create_similarity_index', form, 'jarowinkler_keys', 'jarowinkler_utf8_keys',
+                          keys_function);
   IF threshold IS NULL OR NOT (threshold >= 0.8 AND threshold <= 1) THEN
     CALL likeness.fail(CONCAT('likeness.create_similarity_index: threshold must be from 0.8 to 1, not ',
                               IFNULL(threshold, 'NULL')));
