@@ -51,7 +51,7 @@ CREATE OR REPLACE FUNCTION likeness.keys_table(keys_call TEXT CHARACTER SET utf8
   RETURN CONCAT('JSON_TABLE(', keys_call, ', ''$[*]'' COLUMNS (k BIGINT PATH ''$'')) j')//
 
 -- An existing index of a kind, read from its side table's comment
--- "likeness index: kind=K function=F bound=B version=V id=NAME" (or, from
+-- "likeness index: kind=K function=F form=bytes|utf8 bound=B version=V id=NAME" (or, from
 -- the first release, "likeness index: function=F k=K id=NAME"), the id
 -- column's name, which may hold anything, last. Found is 0 when there is
 -- none.
@@ -164,8 +164,9 @@ BEGIN
   SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(likeness.side_name(tbl, text_col, kind, 'table')));
   CALL likeness.run(CONCAT('CREATE TABLE ', qside, ' (k BIGINT NOT NULL, id ', id_type,
     ' NOT NULL, PRIMARY KEY (k, id)) ENGINE=InnoDB COMMENT=',
-    QUOTE(CONCAT('likeness index: kind=', kind, ' function=', keys_function, ' bound=', bound,
-                 ' version=', version, ' id=', id_col))));
+    QUOTE(CONCAT('likeness index: kind=', kind, ' function=', keys_function, ' form=',
+                 IF(keys_function LIKE '%\_utf8\_keys', 'utf8', 'bytes'), ' bound=', bound, ' version=', version,
+                 ' id=', id_col))));
 
   -- AFTER triggers: they see the row as stored (an AUTO_INCREMENT id, the
   -- text after BEFORE triggers). A row's old keys are removed by (k, id).

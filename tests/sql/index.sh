@@ -123,7 +123,7 @@ expect "check_index after TRUNCATE" "edits:0 similarity:0" "$(checked)"
 sql -e "INSERT INTO ix SELECT * FROM words; CALL likeness.rebuild_index('test', 'ix', 'v')"
 expect "check_index after rebuild_index" "edits:1 similarity:1" "$(checked)"
 expect "the similarity index's threshold after rebuild_index" \
-  "likeness index: kind=similarity function=jarowinkler_keys bound=0.85 version=1 id=id" \
+  "likeness index: kind=similarity function=jarowinkler_keys form=bytes bound=0.85 version=1 id=id" \
   "$(sql -e "SELECT TABLE_COMMENT FROM information_schema.TABLES WHERE TABLE_NAME = 'ix__v__jw'")"
 echo "ok: random writes kept both indexes exact; TRUNCATE is seen by check_index and mended by rebuild_index"
 
