@@ -50,6 +50,10 @@ CREATE OR REPLACE FUNCTION likeness.keys_table(keys_call TEXT CHARACTER SET utf8
   RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
   RETURN CONCAT('JSON_TABLE(', keys_call, ', ''$[*]'' COLUMNS (k BIGINT PATH ''$'')) j')//
 
+-- Names are compared with information_schema in its own character set,
+-- utf8mb3, which holds every identifier: in utf8mb4 the server reads every
+-- table of every database to answer.
+--
 -- An existing index of a kind, read from its side table's comment
 -- "likeness index: kind=K function=F form=bytes|utf8 bound=B version=V id=NAME" (or, from
 -- the first release, "likeness index: function=F k=K id=NAME"), the id
@@ -62,24 +66,18 @@ CREATE OR REPLACE PROCEDURE likeness.find_index(db VARCHAR(64) CHARACTER SET utf
   SQL SECURITY INVOKER
 BEGIN
   DECLARE note VARCHAR(2048) CHARACTER SET utf8mb4;
-  DECLARE head VARCHAR(2048) CHARACTER SET utf8mb4;
   SET side = likeness.side_name(tbl, text_col, kind, 'table');
   SELECT TABLE_COMMENT INTO note FROM information_schema.TABLES
-    WHERE TABLE_SCHEMA = db AND TABLE_NAME = side;
-  SET found = note LIKE 'likeness index: %' AND (note LIKE CONCAT('likeness index: kind=', kind, ' %')
-                                                 OR (kind = 'edits' AND note LIKE 'likeness index: function=%'));
-  IF found THEN
-    SET head = SUBSTRING(note, 1, LOCATE(' id=', note) - 1);
-    SET id_col = SUBSTRING(note, LOCATE(' id=', note) + 4);
-    SET keys_function = SUBSTRING_INDEX(SUBSTRING_INDEX(head, 'function=', -1), ' ', 1);
-    IF head LIKE '% k=%' THEN
-      SET bound = SUBSTRING_INDEX(head, ' k=', -1), version = 1;
-    ELSE
-      SET bound = SUBSTRING_INDEX(SUBSTRING_INDEX(head, ' bound=', -1), ' ', 1);
-      SET version = SUBSTRING_INDEX(head, ' version=', -1);
-    END IF;
-  END IF;
-  SET found = IFNULL(found, 0);
+    WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(side USING utf8mb3);
+  -- One statement: a search through an index pays for every one.
+  SET found = IFNULL(note LIKE CONCAT('likeness index: kind=', kind, ' %')
+                     OR (kind = 'edits' AND note LIKE 'likeness index: function=%'), 0),
+      id_col = IF(found, SUBSTRING(note, LOCATE(' id=', note) + 4), NULL),
+      note = IF(found, LEFT(note, LOCATE(' id=', note) - 1), NULL),
+      keys_function = SUBSTRING_INDEX(SUBSTRING_INDEX(note, 'function=', -1), ' ', 1),
+      bound = IF(note LIKE '% k=%', SUBSTRING_INDEX(note, ' k=', -1),
+                 SUBSTRING_INDEX(SUBSTRING_INDEX(note, ' bound=', -1), ' ', 1)),
+      version = IF(note LIKE '% k=%', 1, SUBSTRING_INDEX(note, ' version=', -1));
 END//
 
 -- The same, failing when there is none.
@@ -119,18 +117,22 @@ CREATE OR REPLACE PROCEDURE likeness.check_indexable(caller VARCHAR(40), db VARC
   SQL SECURITY INVOKER
 BEGIN
   IF NOT EXISTS (SELECT 1 FROM information_schema.TABLES
-                 WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND TABLE_TYPE = 'BASE TABLE') THEN
+                 WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+                   AND TABLE_TYPE = 'BASE TABLE') THEN
     CALL likeness.fail(CONCAT(caller, ': no table ', db, '.', tbl));
   END IF;
   IF NOT EXISTS (SELECT 1 FROM information_schema.COLUMNS
-                 WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND COLUMN_NAME = text_col) THEN
+                 WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+                   AND COLUMN_NAME = CONVERT(text_col USING utf8mb3)) THEN
     CALL likeness.fail(CONCAT(caller, ': no column ', text_col, ' in ', db, '.', tbl));
   END IF;
   IF (SELECT COUNT(*) FROM information_schema.KEY_COLUMN_USAGE
-      WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND CONSTRAINT_NAME = 'PRIMARY') <> 1
+      WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+        AND CONSTRAINT_NAME = 'PRIMARY') <> 1
      OR NOT EXISTS (SELECT 1 FROM information_schema.KEY_COLUMN_USAGE
-                    WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND CONSTRAINT_NAME = 'PRIMARY'
-                      AND COLUMN_NAME = id_col) THEN
+                    WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+                      AND CONSTRAINT_NAME = 'PRIMARY'
+                      AND COLUMN_NAME = CONVERT(id_col USING utf8mb3)) THEN
     CALL likeness.fail(CONCAT(caller, ': ', id_col, ' is not the single-column primary key of ', db, '.', tbl));
   END IF;
   FOR name IN (SELECT likeness.side_name(tbl, text_col, kind, s) AS n
@@ -139,9 +141,11 @@ BEGIN
     IF CHAR_LENGTH(name.n) > 64 THEN
       CALL likeness.fail(CONCAT(caller, ': the name ', name.n, ' is longer than 64 characters'));
     END IF;
-    IF EXISTS (SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = db AND TABLE_NAME = name.n)
+    IF EXISTS (SELECT 1 FROM information_schema.TABLES
+               WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(name.n USING utf8mb3))
        OR EXISTS (SELECT 1 FROM information_schema.TRIGGERS
-                  WHERE TRIGGER_SCHEMA = db AND TRIGGER_NAME = name.n) THEN
+                  WHERE TRIGGER_SCHEMA = CONVERT(db USING utf8mb3)
+                    AND TRIGGER_NAME = CONVERT(name.n USING utf8mb3)) THEN
       CALL likeness.fail(CONCAT(caller, ': ', db, '.', name.n, ' exists already (is the column indexed?)'));
     END IF;
   END FOR;
@@ -159,13 +163,14 @@ BEGIN
   DECLARE qtable, qside VARCHAR(300) CHARACTER SET utf8mb4;
   DECLARE keys_of_new, keys_of_old, remove_old, add_new TEXT CHARACTER SET utf8mb4;
   SELECT COLUMN_TYPE INTO id_type FROM information_schema.COLUMNS
-    WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND COLUMN_NAME = id_col;
+    WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+      AND COLUMN_NAME = CONVERT(id_col USING utf8mb3);
   SET qtable = CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl));
   SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(likeness.side_name(tbl, text_col, kind, 'table')));
   CALL likeness.run(CONCAT('CREATE TABLE ', qside, ' (k BIGINT NOT NULL, id ', id_type,
     ' NOT NULL, PRIMARY KEY (k, id)) ENGINE=InnoDB COMMENT=',
     QUOTE(CONCAT('likeness index: kind=', kind, ' function=', keys_function, ' form=',
-                 IF(keys_function LIKE '%\_utf8\_keys', 'utf8', 'bytes'), ' bound=', bound, ' version=', version,
+                 likeness.form_of(keys_function), ' bound=', bound, ' version=', version,
                  ' id=', id_col))));
 
   -- AFTER triggers: they see the row as stored (an AUTO_INCREMENT id, the
@@ -375,23 +380,32 @@ CREATE OR REPLACE PROCEDURE likeness.serving_index(db VARCHAR(64) CHARACTER SET 
   SQL SECURITY INVOKER
 BEGIN
   DECLARE found INT;
-  DECLARE form VARCHAR(8) DEFAULT IF(measure LIKE '%\_utf8', 'utf8', 'bytes');
-  DECLARE wanted VARCHAR(200) CHARACTER SET utf8mb4 DEFAULT IF(kind = 'edits',
-    CONCAT('an edit-distance index of k ', bound, ' to 3, form ''', form, ''' (likeness.create_index)'),
-    CONCAT('a similarity index of threshold 0.8 to ', bound, ', form ''', form,
-           ''' (likeness.create_similarity_index)'));
   CALL likeness.find_index(db, tbl, text_col, kind, found, side, keys_function, index_bound, version, id_col);
-  SET serves = found AND IF(keys_function LIKE '%\_utf8\_keys', 'utf8', 'bytes') = form
-               AND IF(kind = 'edits', CAST(index_bound AS DOUBLE) >= bound, CAST(index_bound AS DOUBLE) <= bound);
-  SET why_not = CASE
-    WHEN serves THEN NULL
-    WHEN kind = 'edits' AND bound > 3 THEN 'no index serves more than 3 edits'
-    WHEN kind = 'similarity' AND bound < 0.8 THEN 'no index serves a threshold below 0.8'
-    WHEN found THEN CONCAT('its index ', side, ' (', IF(kind = 'edits', 'k ', 'threshold '), index_bound,
-                           ', form ''', IF(keys_function LIKE '%\_utf8\_keys', 'utf8', 'bytes'),
-                           ''') does not serve; ', wanted, ' would serve')
-    ELSE CONCAT(wanted, ' would serve') END;
+  SET serves = found AND likeness.form_of(keys_function) = IF(measure LIKE '%\_utf8', 'utf8', 'bytes')
+               AND IF(kind = 'edits', CAST(index_bound AS DOUBLE) >= bound, CAST(index_bound AS DOUBLE) <= bound),
+      why_not = CASE
+        WHEN serves THEN NULL
+        WHEN kind = 'edits' AND bound > 3 THEN 'no index serves more than 3 edits'
+        WHEN kind = 'similarity' AND bound < 0.8 THEN 'no index serves a threshold below 0.8'
+        WHEN found THEN CONCAT('its index ', side, ' (', IF(kind = 'edits', 'k ', 'threshold '), index_bound,
+                               ', form ''', likeness.form_of(keys_function), ''') does not serve; ',
+                               likeness.wanted_index(measure, kind, bound), ' would serve')
+        ELSE CONCAT(likeness.wanted_index(measure, kind, bound), ' would serve') END;
 END//
+
+-- The form of a key function: 'utf8' or 'bytes'.
+CREATE OR REPLACE FUNCTION likeness.form_of(keys_function VARCHAR(30))
+  RETURNS VARCHAR(8) DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN IF(keys_function LIKE '%\_utf8\_keys', 'utf8', 'bytes')//
+
+-- The index that would serve a measure within a bound, in words.
+CREATE OR REPLACE FUNCTION likeness.wanted_index(measure VARCHAR(64), kind VARCHAR(10), bound DOUBLE)
+  RETURNS VARCHAR(200) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN IF(kind = 'edits',
+    CONCAT('an edit-distance index of k ', bound, ' to 3, form ''', IF(measure LIKE '%\_utf8', 'utf8', 'bytes'),
+           ''' (likeness.create_index)'),
+    CONCAT('a similarity index of threshold 0.8 to ', bound, ', form ''', IF(measure LIKE '%\_utf8', 'utf8', 'bytes'),
+           ''' (likeness.create_similarity_index)'))//
 
 -- The id column of a table that may be searched: its single-column primary
 -- key, after checking that the table and the text column exist.
@@ -400,15 +414,19 @@ CREATE OR REPLACE PROCEDURE likeness.id_column(caller VARCHAR(40), db VARCHAR(64
     OUT id_col VARCHAR(64) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
-  IF NOT EXISTS (SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl) THEN
+  IF NOT EXISTS (SELECT 1 FROM information_schema.TABLES
+                 WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3)
+                   AND TABLE_NAME = CONVERT(tbl USING utf8mb3)) THEN
     CALL likeness.fail(CONCAT(caller, ': no table ', db, '.', tbl));
   END IF;
   IF NOT EXISTS (SELECT 1 FROM information_schema.COLUMNS
-                 WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND COLUMN_NAME = text_col) THEN
+                 WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+                   AND COLUMN_NAME = CONVERT(text_col USING utf8mb3)) THEN
     CALL likeness.fail(CONCAT(caller, ': no column ', text_col, ' in ', db, '.', tbl));
   END IF;
   SELECT IF(COUNT(*) = 1, MAX(COLUMN_NAME), NULL) INTO id_col FROM information_schema.KEY_COLUMN_USAGE
-    WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND CONSTRAINT_NAME = 'PRIMARY';
+    WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+      AND CONSTRAINT_NAME = 'PRIMARY';
   IF id_col IS NULL THEN
     CALL likeness.fail(CONCAT(caller, ': ', db, '.', tbl, ' has no single-column primary key'));
   END IF;
@@ -457,30 +475,34 @@ BEGIN
   DECLARE keys_function VARCHAR(30);
   DECLARE index_bound VARCHAR(40);
   DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
-  DECLARE why_not VARCHAR(400) CHARACTER SET utf8mb4;
-  DECLARE candidates, statement TEXT CHARACTER SET utf8mb4;
+  DECLARE why_not VARCHAR(600) CHARACTER SET utf8mb4;
+  DECLARE qid, qtext VARCHAR(130) CHARACTER SET utf8mb4;
+  DECLARE statement TEXT CHARACTER SET utf8mb4;
   CALL likeness.measure_kind('likeness.search', measure, bound, kind);
   IF max_rows < 0 THEN
     CALL likeness.fail(CONCAT('likeness.search: max_rows must be from 0 up, or NULL for all, not ', max_rows));
   END IF;
   CALL likeness.serving_index(db, tbl, text_col, measure, kind, bound, serves, side, keys_function, index_bound,
                               version, id_col, why_not);
-  IF serves THEN
-    SET candidates = CONCAT('t.', likeness.quoted(id_col), ' IN (SELECT s.id FROM ',
-      likeness.keys_table(likeness.keys_call(keys_function, '?', index_bound, version)), ' JOIN ',
-      likeness.quoted(db), '.', likeness.quoted(side), ' s ON s.k = j.k)');
-  ELSE
+  IF NOT serves THEN
     CALL likeness.id_column('likeness.search', db, tbl, text_col, id_col);
-    SET candidates = '? IS NOT NULL';
   END IF;
-  -- EXECUTE IMMEDIATE takes no stored function in its text's expression.
-  SET statement = CONCAT('SELECT t.', likeness.quoted(id_col), ', t.', likeness.quoted(text_col), ', ',
-    likeness.score_of(measure, kind, CONCAT('t.', likeness.quoted(text_col)), '?', bound), ' AS score FROM ',
-    likeness.quoted(db), '.', likeness.quoted(tbl), ' t WHERE ', candidates, ' HAVING ', likeness.within(kind, bound),
-    ' ORDER BY score', IF(kind = 'edits', '', ' DESC'), ', t.', likeness.quoted(id_col),
-    IF(max_rows IS NULL, '', CONCAT(' LIMIT ', max_rows)));
+  -- One statement, with the names quoted in it: every statement and
+  -- function call of a search through an index adds to its time.
+  SET qid = CONCAT('`', REPLACE(id_col, '`', '``'), '`'), qtext = CONCAT('`', REPLACE(text_col, '`', '``'), '`'),
+      statement = CONCAT('SELECT t.', qid, ', t.', qtext, ', ',
+        likeness.score_of(measure, kind, CONCAT('t.', qtext), '?', bound), ' AS score FROM `',
+        REPLACE(db, '`', '``'), '`.`', REPLACE(tbl, '`', '``'), '` t WHERE ',
+        IF(serves, CONCAT('t.', qid, ' IN (SELECT s.id FROM ',
+                          likeness.keys_table(likeness.keys_call(keys_function, '?', index_bound, version)),
+                          ' JOIN `', REPLACE(db, '`', '``'), '`.`', REPLACE(side, '`', '``'), '` s ON s.k = j.k)'),
+                   '? IS NOT NULL'),
+        ' HAVING ', likeness.within(kind, bound), ' ORDER BY score', IF(kind = 'edits', '', ' DESC'), ', t.', qid,
+        IF(max_rows IS NULL, '', CONCAT(' LIMIT ', max_rows))),
+      why_not = IF(serves, CONCAT('likeness.search: through the index ', db, '.', side),
+                   CONCAT('likeness.search: by a scan of ', db, '.', tbl, '; ', why_not));
   EXECUTE IMMEDIATE statement USING value, value;
-  CALL likeness.tell_way('likeness.search', serves, side, db, tbl, 'a scan', why_not);
+  SIGNAL SQLSTATE '01000' SET MESSAGE_TEXT = why_not;
 END//
 
 -- Creates db.into_tbl (first, second: ids of the table, first < second;
@@ -505,7 +527,9 @@ BEGIN
   DECLARE why_not VARCHAR(400) CHARACTER SET utf8mb4;
   DECLARE qtable, qside, pairs_of TEXT CHARACTER SET utf8mb4;
   CALL likeness.measure_kind('likeness.pairs', measure, bound, kind);
-  IF EXISTS (SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = db AND TABLE_NAME = into_tbl) THEN
+  IF EXISTS (SELECT 1 FROM information_schema.TABLES
+             WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3)
+               AND TABLE_NAME = CONVERT(into_tbl USING utf8mb3)) THEN
     CALL likeness.fail(CONCAT('likeness.pairs: ', db, '.', into_tbl, ' exists already'));
   END IF;
   SET qtable = CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl));
@@ -528,7 +552,8 @@ BEGIN
                           likeness.quoted(id_col));
   END IF;
   SELECT COLUMN_TYPE INTO id_type FROM information_schema.COLUMNS
-    WHERE TABLE_SCHEMA = db AND TABLE_NAME = tbl AND COLUMN_NAME = id_col;
+    WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+      AND COLUMN_NAME = CONVERT(id_col USING utf8mb3);
   CALL likeness.run(CONCAT('CREATE TABLE ', likeness.quoted(db), '.', likeness.quoted(into_tbl), ' (first ', id_type,
     ' NOT NULL, second ', id_type, ' NOT NULL, score ', IF(kind = 'edits', 'BIGINT', 'DOUBLE'),
     ' NOT NULL, PRIMARY KEY (first, second)) SELECT x.', likeness.quoted(id_col), ' AS first, y.',
