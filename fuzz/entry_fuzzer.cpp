@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,9 +37,10 @@ std::vector<std::optional<std::string_view>> parse(const std::uint8_t* data, std
     return values;
 }
 
-// Init accepts its own argument count only, asking for strings (and a
-// number where one goes), and otherwise leaves the types and copies its
-// message; the row function, safe even after a refusing init, answers NULL
+// Init accepts its own argument count only, and no constant threshold a key
+// list does not take, asking for strings (and a number where one goes), and
+// otherwise leaves the types and gives its message, which names the
+// function; the row function, safe even after a refusing init, answers NULL
 // for a NULL, a negative bound, a bound or threshold a key list does not
 // take, or another count, and else what its measure answers.
 void check_function(const EntryPoints& f, std::vector<std::optional<std::string_view>> values) {
@@ -56,9 +58,13 @@ void check_function(const EntryPoints& f, std::vector<std::optional<std::string_
     char message[512];
     std::memset(message, 'x', sizeof message);
     const init_result rejected = f.init(&initid, &call.args, message);
-    const bool accepted = call.args.arg_count == f.count;
+    const bool refused_threshold = has_number && f.number_type == REAL_RESULT &&
+                                   !std::isnan(number.real) &&
+                                   !likeness::threshold_supported(number.real);
+    const bool accepted = call.args.arg_count == f.count && !refused_threshold;
     check(rejected == (accepted ? 0 : 1));
-    if (!accepted) check(f.refusal == message);
+    if (call.args.arg_count != f.count) check(f.refusal == message);
+    if (refused_threshold) check(std::string_view(message).substr(0, f.name.size() + 2) == f.name + ": ");
     for (unsigned i = 0; i < call.args.arg_count; ++i) {
         const Item_result asked = static_cast<int>(i) == f.number_at ? f.number_type : STRING_RESULT;
         check(call.types[i] == (accepted ? asked : REAL_RESULT));
