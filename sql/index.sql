@@ -36,19 +36,15 @@ CREATE OR REPLACE FUNCTION likeness.side_name(tbl VARCHAR(64) CHARACTER SET utf8
 CREATE OR REPLACE PROCEDURE likeness.fail(message VARCHAR(600) CHARACTER SET utf8mb4) SQL SECURITY INVOKER
   SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = message//
 
--- The call of a key function on an expression: its bound (k, or the
--- threshold as the double it was given) and, past version 1, its version.
-CREATE OR REPLACE FUNCTION likeness.keys_call(keys_function VARCHAR(30), value_expr TEXT CHARACTER SET utf8mb4,
+-- The keys of an expression as a table j with one column k: the key
+-- function called with its bound (k, or the threshold as the double it was
+-- given) and, past version 1, its version.
+CREATE OR REPLACE FUNCTION likeness.keys_rows(keys_function VARCHAR(30), value_expr TEXT CHARACTER SET utf8mb4,
     bound VARCHAR(40), version INT)
   RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN CONCAT(keys_function, '(', value_expr, ', ',
+  RETURN CONCAT('JSON_TABLE(', keys_function, '(', value_expr, ', ',
     IF(keys_function LIKE 'jarowinkler%', CONCAT('CAST(', QUOTE(bound), ' AS DOUBLE)'), bound),
-    IF(version > 1, CONCAT(', ', version), ''), ')')//
-
--- The rows of a key call as a table j with one column k.
-CREATE OR REPLACE FUNCTION likeness.keys_table(keys_call TEXT CHARACTER SET utf8mb4)
-  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN CONCAT('JSON_TABLE(', keys_call, ', ''$[*]'' COLUMNS (k BIGINT PATH ''$'')) j')//
+    IF(version > 1, CONCAT(', ', version), ''), '), ''$[*]'' COLUMNS (k BIGINT PATH ''$'')) j')//
 
 -- Names are compared with information_schema in its own character set,
 -- utf8mb3, which holds every identifier: in utf8mb4 the server reads every
@@ -106,8 +102,8 @@ CREATE OR REPLACE PROCEDURE likeness.fill(db VARCHAR(64) CHARACTER SET utf8mb4,
   SQL SECURITY INVOKER
   CALL likeness.run(CONCAT('INSERT IGNORE INTO ', target, ' (k, id) SELECT j.k, t.',
     likeness.quoted(id_col), ' FROM ', likeness.quoted(db), '.', likeness.quoted(tbl), ' t, ',
-    likeness.keys_table(likeness.keys_call(keys_function, CONCAT('t.', likeness.quoted(text_col)), bound,
-                                           version)), ' ORDER BY j.k'))//
+    likeness.keys_rows(keys_function, CONCAT('t.', likeness.quoted(text_col)), bound, version),
+    ' ORDER BY j.k'))//
 
 -- The checks every index makes before it is built; the caller names itself
 -- in the messages.
@@ -175,10 +171,8 @@ BEGIN
 
   -- AFTER triggers: they see the row as stored (an AUTO_INCREMENT id, the
   -- text after BEFORE triggers). A row's old keys are removed by (k, id).
-  SET keys_of_new = likeness.keys_table(likeness.keys_call(keys_function,
-                                        CONCAT('NEW.', likeness.quoted(text_col)), bound, version));
-  SET keys_of_old = likeness.keys_table(likeness.keys_call(keys_function,
-                                        CONCAT('OLD.', likeness.quoted(text_col)), bound, version));
+  SET keys_of_new = likeness.keys_rows(keys_function, CONCAT('NEW.', likeness.quoted(text_col)), bound, version);
+  SET keys_of_old = likeness.keys_rows(keys_function, CONCAT('OLD.', likeness.quoted(text_col)), bound, version);
   SET add_new = CONCAT('INSERT IGNORE INTO ', qside, ' (k, id) SELECT j.k, NEW.',
                        likeness.quoted(id_col), ' FROM ', keys_of_new);
   SET remove_old = CONCAT('DELETE s FROM ', qside, ' s JOIN ', keys_of_old,
@@ -349,21 +343,23 @@ CREATE OR REPLACE PROCEDURE likeness.measure_kind(caller VARCHAR(40), measure VA
     bound DOUBLE, OUT kind VARCHAR(10))
   SQL SECURITY INVOKER
 BEGIN
+  -- One statement to decide and one to refuse: a search pays for every one.
+  DECLARE problem VARCHAR(600) CHARACTER SET utf8mb4;
   SET kind = CASE WHEN measure IN ('editdistance', 'editdistance_dl', 'editdistance_utf8', 'editdistance_dl_utf8')
                     THEN 'edits'
-                  WHEN measure IN ('jaro', 'jarowinkler', 'jaro_utf8', 'jarowinkler_utf8') THEN 'similarity' END;
-  IF kind IS NULL THEN
-    CALL likeness.fail(CONCAT(caller, ': measure must be one of editdistance, editdistance_dl, ',
-      'editdistance_utf8, editdistance_dl_utf8, jaro, jarowinkler, jaro_utf8, jarowinkler_utf8, not ',
-      IFNULL(QUOTE(measure), 'NULL')));
-  END IF;
-  IF kind = 'edits' AND (bound IS NULL OR bound < 0 OR bound <> FLOOR(bound) OR bound >= 9.2e18) THEN
-    CALL likeness.fail(CONCAT(caller, ': the bound of ', measure, ' is a whole number of edits from 0 up, not ',
-                              IFNULL(bound, 'NULL')));
-  END IF;
-  IF kind = 'similarity' AND (bound IS NULL OR NOT (bound >= 0 AND bound <= 1)) THEN
-    CALL likeness.fail(CONCAT(caller, ': the bound of ', measure, ' is a threshold from 0 to 1, not ',
-                              IFNULL(bound, 'NULL')));
+                  WHEN measure IN ('jaro', 'jarowinkler', 'jaro_utf8', 'jarowinkler_utf8') THEN 'similarity' END,
+      problem = CASE
+        WHEN kind IS NULL THEN
+          CONCAT(caller, ': measure must be one of editdistance, editdistance_dl, ',
+                 'editdistance_utf8, editdistance_dl_utf8, jaro, jarowinkler, jaro_utf8, jarowinkler_utf8, not ',
+                 IFNULL(QUOTE(measure), 'NULL'))
+        WHEN kind = 'edits' AND (bound IS NULL OR bound < 0 OR bound <> FLOOR(bound) OR bound >= 9.2e18) THEN
+          CONCAT(caller, ': the bound of ', measure, ' is a whole number of edits from 0 up, not ',
+                 IFNULL(bound, 'NULL'))
+        WHEN kind = 'similarity' AND (bound IS NULL OR NOT (bound >= 0 AND bound <= 1)) THEN
+          CONCAT(caller, ': the bound of ', measure, ' is a threshold from 0 to 1, not ', IFNULL(bound, 'NULL')) END;
+  IF problem IS NOT NULL THEN
+    CALL likeness.fail(problem);
   END IF;
 END//
 
@@ -382,15 +378,16 @@ BEGIN
   DECLARE found INT;
   CALL likeness.find_index(db, tbl, text_col, kind, found, side, keys_function, index_bound, version, id_col);
   SET serves = found AND likeness.form_of(keys_function) = IF(measure LIKE '%\_utf8', 'utf8', 'bytes')
-               AND IF(kind = 'edits', CAST(index_bound AS DOUBLE) >= bound, CAST(index_bound AS DOUBLE) <= bound),
-      why_not = CASE
-        WHEN serves THEN NULL
+               AND IF(kind = 'edits', CAST(index_bound AS DOUBLE) >= bound, CAST(index_bound AS DOUBLE) <= bound);
+  IF NOT serves THEN
+    SET why_not = CASE
         WHEN kind = 'edits' AND bound > 3 THEN 'no index serves more than 3 edits'
         WHEN kind = 'similarity' AND bound < 0.8 THEN 'no index serves a threshold below 0.8'
         WHEN found THEN CONCAT('its index ', side, ' (', IF(kind = 'edits', 'k ', 'threshold '), index_bound,
                                ', form ''', likeness.form_of(keys_function), ''') does not serve; ',
                                likeness.wanted_index(measure, kind, bound), ' would serve')
         ELSE CONCAT(likeness.wanted_index(measure, kind, bound), ' would serve') END;
+  END IF;
 END//
 
 -- The form of a key function: 'utf8' or 'bytes'.
@@ -494,7 +491,7 @@ BEGIN
         likeness.score_of(measure, kind, CONCAT('t.', qtext), '?', bound), ' AS score FROM `',
         REPLACE(db, '`', '``'), '`.`', REPLACE(tbl, '`', '``'), '` t WHERE ',
         IF(serves, CONCAT('t.', qid, ' IN (SELECT s.id FROM ',
-                          likeness.keys_table(likeness.keys_call(keys_function, '?', index_bound, version)),
+                          likeness.keys_rows(keys_function, '?', index_bound, version),
                           ' JOIN `', REPLACE(db, '`', '``'), '`.`', REPLACE(side, '`', '``'), '` s ON s.k = j.k)'),
                    '? IS NOT NULL'),
         ' HAVING ', likeness.within(kind, bound), ' ORDER BY score', IF(kind = 'edits', '', ' DESC'), ', t.', qid,
