@@ -6,6 +6,9 @@
 -- later (JSON_TABLE); run it after install.sql. Safe to run again. The
 -- procedures run with the caller's rights (SQL SECURITY INVOKER); see
 -- docs/index.md for what a caller needs.
+-- Read as UTF-8 whatever the client's locale: the procedures are compiled in
+-- the character set they were created with.
+SET NAMES utf8mb4;
 CREATE DATABASE IF NOT EXISTS likeness CHARACTER SET utf8mb4;
 ALTER DATABASE likeness CHARACTER SET utf8mb4;
 
