@@ -498,11 +498,9 @@ BEGIN
                           ' JOIN `', REPLACE(db, '`', '``'), '`.`', REPLACE(side, '`', '``'), '` s ON s.k = j.k)'),
                    '? IS NOT NULL'),
         ' HAVING ', likeness.within(kind, bound), ' ORDER BY score', IF(kind = 'edits', '', ' DESC'), ', t.', qid,
-        IF(max_rows IS NULL, '', CONCAT(' LIMIT ', max_rows))),
-      why_not = IF(serves, CONCAT('likeness.search: through the index ', db, '.', side),
-                   CONCAT('likeness.search: by a scan of ', db, '.', tbl, '; ', why_not));
+        IF(max_rows IS NULL, '', CONCAT(' LIMIT ', max_rows)));
   EXECUTE IMMEDIATE statement USING value, value;
-  SIGNAL SQLSTATE '01000' SET MESSAGE_TEXT = why_not;
+  CALL likeness.tell_way('likeness.search', serves, side, db, tbl, 'a scan', why_not);
 END//
 
 -- Creates db.into_tbl (first, second: ids of the table, first < second;
