@@ -4,7 +4,8 @@
 // Value: the kind of its result (Similarity: REAL, Distance: INTEGER,
 //   KeyList: a JSON array of integers as a string);
 // Arguments: what it takes (TwoStrings; TwoStringsAndBound, a third integer;
-//   StringAndKeysBound, one string and an integer k up to kMaxKeysBound;
+//   StringAndKeysBound, one string, an integer k up to kMaxKeysBound and
+//   optionally the version of the keys;
 //   StringAndThreshold, one string and a real threshold);
 // measure: the function of algorithms.h that computes it;
 // refusal: the message that refuses any other argument count.
@@ -46,9 +47,9 @@
     X(editdistance_dl_utf8_bounded, Distance, TwoStringsAndBound, likeness::osa_utf8_bounded,      \
       "editdistance_dl_utf8_bounded must have exactly three arguments")                            \
     X(editdistance_keys, KeyList, StringAndKeysBound, likeness::deletion_keys,                     \
-      "editdistance_keys must have exactly two arguments")                                         \
+      "editdistance_keys must have two or three arguments")                                         \
     X(editdistance_utf8_keys, KeyList, StringAndKeysBound, likeness::deletion_keys_utf8,           \
-      "editdistance_utf8_keys must have exactly two arguments")                                    \
+      "editdistance_utf8_keys must have two or three arguments")                                    \
     X(jarowinkler_keys, KeyList, StringAndThreshold, likeness::similarity_keys,                    \
       "jarowinkler_keys must have exactly two arguments")                                          \
     X(jarowinkler_utf8_keys, KeyList, StringAndThreshold, likeness::similarity_keys_utf8,          \

@@ -15,7 +15,7 @@ struct Frame {
     template <std::size_t N>
     static init_result init(UDF_INIT* initid, UDF_ARGS* args, char* message,
                             const char (&refusal)[N]) {
-        if (args->arg_count != Arguments::kCount) {
+        if (!takes<Arguments>(args->arg_count)) {
             std::memcpy(message, refusal, N);
             return 1;
         }
@@ -32,7 +32,7 @@ struct Frame {
     // every later row of the statement NULL too.
     template <typename Measure>
     static typename Value::Result row(UDF_ARGS* args, char* is_null, Measure measure) {
-        if (args->arg_count != Arguments::kCount || Arguments::lacks_values(args)) {
+        if (!takes<Arguments>(args->arg_count) || Arguments::lacks_values(args)) {
             *is_null = 1;
             return 0;
         }
@@ -53,7 +53,7 @@ struct Frame {
 template <typename Arguments>
 struct KeyListFrame {
     struct Statement {
-        char json[KeyList::longest(Arguments::kMostKeys)];
+        char json[KeyList::longest(Arguments::kMostKeys, true)];
         long long keys[Arguments::kMostKeys];
         typename Arguments::Scratch scratch;
     };
@@ -61,14 +61,11 @@ struct KeyListFrame {
     template <std::size_t N>
     static init_result init(UDF_INIT* initid, UDF_ARGS* args, char* message,
                             const char (&refusal)[N], const char* name) {
-        if (args->arg_count != Arguments::kCount) {
+        if (!takes<Arguments>(args->arg_count)) {
             std::memcpy(message, refusal, N);
             return 1;
         }
-        if (Arguments::constant_out_of_range(args)) {
-            Arguments::refuse_range(name, message);
-            return 1;
-        }
+        if (Arguments::refuse_constants(args, name, message)) return 1;
         Statement* statement = new (std::nothrow) Statement;
         if (statement == nullptr) {
             std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: out of memory", name);
@@ -77,14 +74,14 @@ struct KeyListFrame {
         initid->ptr = reinterpret_cast<char*>(statement);
         Arguments::ask_for(args);
         initid->maybe_null = 1;
-        initid->max_length = sizeof statement->json;
+        initid->max_length = Arguments::longest_list(args);
         return 0;
     }
 
     template <typename Measure>
     static char* row(UDF_INIT* initid, UDF_ARGS* args, unsigned long* length, char* is_null,
                      Measure measure) {
-        if (initid->ptr == nullptr || args->arg_count != Arguments::kCount ||
+        if (initid->ptr == nullptr || !takes<Arguments>(args->arg_count) ||
             Arguments::lacks_values(args)) {
             *is_null = 1;
             return nullptr;

@@ -47,11 +47,14 @@ struct Distance {
     static bool failed(unsigned long value) { return value == kDistanceFailed; }
 };
 
-// The kinds of arguments: their count, the types asked of the server, when a
-// row lacks a value (and is NULL), and the call of the measure.
+// The kinds of arguments: their count (from kLeastCount to kCount), the
+// types asked of the server, when a row lacks a value (and is NULL), and the
+// call of the measure.
 struct TwoStrings {
+    static constexpr unsigned int kLeastCount = 2;
     static constexpr unsigned int kCount = 2;
     static constexpr int kNumberAt = -1;
+    static constexpr int kVersionAt = -1;
     static constexpr Item_result kNumberType = INT_RESULT;
 
     static void ask_for(UDF_ARGS* args) {
@@ -71,8 +74,10 @@ struct TwoStrings {
 // own rules. A negative k (an unsigned one above 2^63 - 1 arrives negative)
 // makes the row NULL, as a NULL does.
 struct TwoStringsAndBound {
+    static constexpr unsigned int kLeastCount = 3;
     static constexpr unsigned int kCount = 3;
     static constexpr int kNumberAt = 2;
+    static constexpr int kVersionAt = -1;
     static constexpr Item_result kNumberType = INT_RESULT;
 
     static void ask_for(UDF_ARGS* args) {
@@ -100,9 +105,18 @@ struct TwoStringsAndBound {
 // kind of arguments keeps for the statement.
 struct KeyList {
     static constexpr const char* kSqlType = "STRING";
-    // "[", then each key of up to 19 digits and a comma or "]".
-    static constexpr unsigned long longest(unsigned most_keys) { return 1 + most_keys * 20ul; }
+    // "[", then each key of up to 19 digits (and a sign, for negative keys)
+    // and a comma or "]".
+    static constexpr unsigned long longest(unsigned most_keys, bool negative) {
+        return 1 + most_keys * (negative ? 21ul : 20ul);
+    }
 };
+
+// Whether a kind of arguments takes a call of `count` arguments.
+template <typename Arguments>
+bool takes(unsigned count) {
+    return count >= Arguments::kLeastCount && count <= Arguments::kCount;
+}
 
 // At init a constant arrives in its own type, before the conversion asked
 // for: an integer as eight bytes, a real as a double, a string or a decimal
@@ -128,12 +142,17 @@ inline double constant_value(const UDF_ARGS* args, unsigned at) {
     }
 }
 
-// A string and a bound k from 0 to kMaxKeysBound: any other k, or a NULL,
-// makes the row NULL, and a constant k above the largest is refused when the
-// statement starts.
+// A string, a bound k from 0 to kMaxKeysBound and, optionally, a version of
+// keys (1 when there is none): any other k or version, or a NULL, makes the
+// row NULL, and a constant k above the largest, or a constant version no
+// keys have, is refused when the statement starts. The longest list a
+// statement may return is that of its version: without one, the list of
+// the first release.
 struct StringAndKeysBound {
-    static constexpr unsigned int kCount = 2;
+    static constexpr unsigned int kLeastCount = 2;
+    static constexpr unsigned int kCount = 3;
     static constexpr int kNumberAt = 1;
+    static constexpr int kVersionAt = 2;
     static constexpr Item_result kNumberType = INT_RESULT;
     static constexpr unsigned kMostKeys = likeness::kMaxKeys;
     struct Scratch {};
@@ -141,28 +160,47 @@ struct StringAndKeysBound {
     static void ask_for(UDF_ARGS* args) {
         args->arg_type[0] = STRING_RESULT;
         args->arg_type[1] = INT_RESULT;
+        if (args->arg_count > 2) args->arg_type[2] = INT_RESULT;
     }
-    static long long bound(const UDF_ARGS* args) {
+    static long long integer(const UDF_ARGS* args, unsigned at) {
         long long k;
-        std::memcpy(&k, args->args[1], sizeof k);
+        std::memcpy(&k, args->args[at], sizeof k);
         return k;
     }
-    // A real constant is left to the server's conversion, as it always was.
-    static bool constant_out_of_range(const UDF_ARGS* args) {
-        return args->arg_type[1] != REAL_RESULT &&
-               constant_value(args, 1) >= likeness::kMaxKeysBound + 0.5;
+    // A real constant is left to the server's conversion, as a k always
+    // was; a version is refused unless it may convert to one there is.
+    static double constant_integer(const UDF_ARGS* args, unsigned at) {
+        return args->arg_type[at] == REAL_RESULT ? __builtin_nan("") : constant_value(args, at);
     }
-    static void refuse_range(const char* name, char* message) {
-        std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: k must be an integer from 0 to %u", name,
-                      likeness::kMaxKeysBound);
+    static bool refuse_constants(const UDF_ARGS* args, const char* name, char* message) {
+        if (constant_integer(args, 1) >= likeness::kMaxKeysBound + 0.5) {
+            std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: k must be an integer from 0 to %u", name,
+                          likeness::kMaxKeysBound);
+            return true;
+        }
+        const double version = args->arg_count > 2 ? constant_integer(args, 2) : 1;
+        if (version < 0.5 || version >= likeness::kNewestKeysVersion + 0.5) {
+            std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: version must be an integer from 1 to %u", name,
+                          likeness::kNewestKeysVersion);
+            return true;
+        }
+        return false;
+    }
+    static unsigned long longest_list(const UDF_ARGS* args) {
+        return args->arg_count > 2 ? KeyList::longest(likeness::kMaxKeys, true)
+                                   : KeyList::longest(likeness::kMaxKeysVersionOne, false);
     }
     static bool lacks_values(const UDF_ARGS* args) {
-        return args->args[0] == nullptr || args->args[1] == nullptr || bound(args) < 0 ||
-               bound(args) > static_cast<long long>(likeness::kMaxKeysBound);
+        return args->args[0] == nullptr || args->args[1] == nullptr || integer(args, 1) < 0 ||
+               integer(args, 1) > static_cast<long long>(likeness::kMaxKeysBound) ||
+               (args->arg_count > 2 &&
+                (args->args[2] == nullptr || !likeness::keys_version_supported(integer(args, 2))));
     }
     template <typename Measure>
     static unsigned apply(const UDF_ARGS* args, Measure measure, long long* keys, Scratch&) {
-        return measure(args->args[0], args->lengths[0], static_cast<unsigned>(bound(args)), keys);
+        const long long version = args->arg_count > 2 ? integer(args, 2) : 1;
+        return measure(args->args[0], args->lengths[0], static_cast<unsigned>(integer(args, 1)),
+                       static_cast<unsigned>(version), keys);
     }
 };
 
@@ -172,8 +210,10 @@ struct StringAndKeysBound {
 // constant one outside is refused when the statement starts. The statement's
 // scratch is what the keys of its threshold share.
 struct StringAndThreshold {
+    static constexpr unsigned int kLeastCount = 2;
     static constexpr unsigned int kCount = 2;
     static constexpr int kNumberAt = 1;
+    static constexpr int kVersionAt = -1;
     static constexpr Item_result kNumberType = REAL_RESULT;
     static constexpr unsigned kMostKeys = likeness::kMaxSimilarityKeys;
     using Scratch = likeness::SimilarityKeyPlan;
@@ -187,13 +227,15 @@ struct StringAndThreshold {
         std::memcpy(&x, args->args[1], sizeof x);
         return x;
     }
-    static bool constant_out_of_range(const UDF_ARGS* args) {
+    static bool refuse_constants(const UDF_ARGS* args, const char* name, char* message) {
         const double x = constant_value(args, 1);
-        return !std::isnan(x) && !likeness::threshold_supported(x);
-    }
-    static void refuse_range(const char* name, char* message) {
+        if (std::isnan(x) || likeness::threshold_supported(x)) return false;
         std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: threshold must be from %g to 1", name,
                       likeness::kLeastKeysThreshold);
+        return true;
+    }
+    static unsigned long longest_list(const UDF_ARGS*) {
+        return KeyList::longest(likeness::kMaxSimilarityKeys, false);
     }
     static bool lacks_values(const UDF_ARGS* args) {
         return args->args[0] == nullptr || args->args[1] == nullptr ||

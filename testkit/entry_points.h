@@ -1,5 +1,5 @@
 // The SQL functions of sql_functions.h as data, for the tests and the entry
-// fuzzer to loop over: each one's name, entry points, argument count and
+// fuzzer to loop over: each one's name, entry points, argument counts and
 // refusal, and its measure applied to a call's arguments. Values are
 // compared as the text a client would see: a REAL to 17 digits, an INTEGER
 // in decimal, a key list as its JSON array.
@@ -30,26 +30,33 @@ struct EntryPoints {
     // function should answer it.
     std::function<std::string(const UDF_ARGS*)> measure;
     const char* sql_type;
-    unsigned count;
+    unsigned least_count, count;  // it takes from least_count to count arguments
     int number_at;  // the position of its number argument, or -1
+    int version_at;  // the position of its optional version of keys, or -1
     Item_result number_type;  // INT_RESULT or REAL_RESULT
     std::string refusal;
 
-    // A number argument either way, as the caller keeps it.
+    // A number argument either way, as the caller keeps it, and a version
+    // of keys.
     struct Number {
         long long integer;
         double real;
+        long long version = 2;
     };
 
-    // The arguments of a call: the strings in order, the number where one
-    // goes, as the server hands them over.
+    // The arguments of a call of `count` arguments: the strings in order,
+    // the number and the version where they go, as the server hands them
+    // over.
     std::vector<std::optional<std::string_view>> values(std::string_view a, std::string_view b,
                                                         const Number& number) const {
         std::vector<std::optional<std::string_view>> out;
         const std::string_view strings[] = {a, b};
         std::size_t next = 0;
         for (unsigned i = 0; i < count; ++i) {
-            if (static_cast<int>(i) == number_at) {
+            if (static_cast<int>(i) == version_at) {
+                out.push_back(std::string_view(reinterpret_cast<const char*>(&number.version),
+                                               sizeof number.version));
+            } else if (static_cast<int>(i) == number_at) {
                 out.push_back(number_type == REAL_RESULT
                                   ? std::string_view(reinterpret_cast<const char*>(&number.real),
                                                      sizeof number.real)
@@ -146,8 +153,10 @@ struct Kind<likeness::sql::KeyList> {
                 likeness::sql::Arguments>(args, fn_measure);                                       \
         },                                                                                         \
         likeness::sql::Value::kSqlType,                                                            \
+        likeness::sql::Arguments::kLeastCount,                                                     \
         likeness::sql::Arguments::kCount,                                                          \
         likeness::sql::Arguments::kNumberAt,                                                       \
+        likeness::sql::Arguments::kVersionAt,                                                      \
         likeness::sql::Arguments::kNumberType,                                                     \
         fn_refusal},
 

@@ -19,7 +19,7 @@ namespace {
 TEST(Init, RejectsAnyOtherCountWithItsMessage) {
     for (const EntryPoints& f : entry_points()) {
         for (std::size_t count : {0, 1, 2, 3, 4}) {
-            if (count == f.count) continue;
+            if (count >= f.least_count && count <= f.count) continue;
             SCOPED_TRACE(f.name + " with " + std::to_string(count));
             SqlCall call(std::vector<std::optional<std::string_view>>(count, "x"));
             UDF_INIT initid{};
@@ -40,12 +40,14 @@ TEST(Init, TheOriginalFunctionsKeepTheirMessages) {
         {"jarowinkler", "jarowinkler must have exactly two arguments"},
         {"editdistance", "editdistance must have exactly two arguments"},
         {"editdistance_dl", "editdistance must have exactly two arguments"}};
+    const char* const words[] = {"", "", "two", "three"};
     for (const EntryPoints& f : entry_points()) {
         const auto kept = original.find(f.name);
-        EXPECT_EQ(f.refusal, kept != original.end()
-                                 ? kept->second
-                                 : f.name + " must have exactly " +
-                                       (f.count == 2 ? "two" : "three") + " arguments");
+        const std::string counts = f.least_count == f.count
+                                       ? std::string("exactly ") + words[f.count]
+                                       : std::string(words[f.least_count]) + " or " + words[f.count];
+        EXPECT_EQ(f.refusal, kept != original.end() ? kept->second
+                                                    : f.name + " must have " + counts + " arguments");
     }
 }
 
@@ -58,7 +60,9 @@ TEST(Init, AcceptsItsCountAndAsksForStringsAndANumber) {
         char message[512] = "";
         EXPECT_EQ(f.init(&initid, &call.args, message), 0);
         for (int i = 0; i < static_cast<int>(f.count); ++i) {
-            EXPECT_EQ(call.types[i], i == f.number_at ? f.number_type : STRING_RESULT);
+            EXPECT_EQ(call.types[i], i == f.version_at  ? INT_RESULT
+                                     : i == f.number_at ? f.number_type
+                                                        : STRING_RESULT);
         }
         EXPECT_EQ(initid.maybe_null, 1);
         // Unrounded doubles: 31 is the servers' "not fixed" decimals.
@@ -67,26 +71,62 @@ TEST(Init, AcceptsItsCountAndAsksForStringsAndANumber) {
     }
 }
 
-// A constant k out of range is refused by name when the statement starts; a
-// k that varies by row gives NULL rows instead.
-TEST(Init, KeyListsRefuseAConstantKOutOfRange) {
+// A constant k or version out of range is refused by name when the
+// statement starts; one that varies by row gives NULL rows instead.
+TEST(Init, KeyListsRefuseAConstantKOrVersionOutOfRange) {
+    struct Case {
+        long long k;
+        std::optional<long long> version;
+        const char* refusal;
+    };
+    const std::vector<Case> cases = {{3, std::nullopt, ""},
+                                     {4, std::nullopt, ": k must be an integer from 0 to 3"},
+                                     {3, 1, ""},
+                                     {3, 2, ""},
+                                     {3, 0, ": version must be an integer from 1 to 2"},
+                                     {1, 3, ": version must be an integer from 1 to 2"}};
     for (const char* name : {"editdistance_keys", "editdistance_utf8_keys"}) {
         const auto f = std::find_if(entry_points().begin(), entry_points().end(),
                                     [&](const EntryPoints& e) { return e.name == name; });
         ASSERT_NE(f, entry_points().end());
-        const long long four = 4, three = 3;
-        for (const long long* k : {&four, &three}) {
-            SqlCall call({"MARTHA", integer_argument(*k)});
-            call.types[1] = INT_RESULT;
+        for (const Case& c : cases) {
+            std::vector<std::optional<std::string_view>> values = {"MARTHA", integer_argument(c.k)};
+            if (c.version) values.push_back(integer_argument(*c.version));
+            SqlCall call(values);
+            for (std::size_t i = 1; i < values.size(); ++i) call.types[i] = INT_RESULT;
             UDF_INIT initid{};
             char message[512] = "";
             const bool refused = f->init(&initid, &call.args, message) != 0;
-            EXPECT_EQ(refused, *k == 4);
-            EXPECT_EQ(std::string(message),
-                      refused ? std::string(name) + ": k must be an integer from 0 to 3" : "");
+            EXPECT_EQ(refused, *c.refusal != '\0');
+            EXPECT_EQ(std::string(message), refused ? std::string(name) + c.refusal : "");
             if (!refused) f->deinit(&initid);
         }
     }
+}
+
+// Without a version the keys are those of version 1; a version no keys
+// have makes the row NULL.
+TEST(Row, KeyListsOfEachVersion) {
+    const auto f = std::find_if(entry_points().begin(), entry_points().end(),
+                                [](const EntryPoints& e) { return e.name == "editdistance_keys"; });
+    ASSERT_NE(f, entry_points().end());
+    const auto keys = [&](std::optional<long long> version) {
+        const long long k = 1;
+        std::vector<std::optional<std::string_view>> values = {"MARTHA", integer_argument(k)};
+        if (version) values.push_back(integer_argument(*version));
+        SqlCall call(values);
+        UDF_INIT initid{};
+        char message[512], error = 0;
+        EXPECT_EQ(f->init(&initid, &call.args, message), 0);
+        const auto row = f->row(&initid, &call.args, &error);
+        f->deinit(&initid);
+        return row;
+    };
+    ASSERT_TRUE(keys(std::nullopt));
+    EXPECT_EQ(keys(std::nullopt), keys(1));
+    EXPECT_NE(keys(1), keys(2));
+    EXPECT_EQ(keys(2)->substr(0, 2), "[-");
+    for (long long version : {0, 3, -1}) EXPECT_EQ(keys(version), std::nullopt) << version;
 }
 
 // A constant threshold outside 0.8 to 1, in any type the server may hand
