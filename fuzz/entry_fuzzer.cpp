@@ -39,18 +39,18 @@ std::vector<std::optional<std::string_view>> parse(const std::uint8_t* data, std
 
 // Init accepts its own argument counts only, and no constant threshold a
 // key list does not take (a constant k or version arrives as a REAL here,
-// which init leaves to the server's conversion), asking for strings (and a number where one goes), and
-// otherwise leaves the types and gives its message, which names the
-// function; the row function, safe even after a refusing init, answers NULL
-// for a NULL, a negative bound, a bound, threshold or version a key list
-// does not take, or another count, and else what its measure answers.
+// which init leaves to the server's conversion), asking for strings (and a number where one goes),
+// and otherwise leaves the types and gives its message, which names the function; the row function,
+// safe even after a refusing init, answers NULL for a NULL, a negative bound, a bound, threshold or
+// version a key list does not take, or another count, and else what its measure answers.
 void check_function(const EntryPoints& f, std::vector<std::optional<std::string_view>> values) {
     EntryPoints::Number number = {0, 0.0, 0};
     const bool counted = values.size() >= f.least_count && values.size() <= f.count;
     const auto at = static_cast<std::size_t>(f.number_at);
     const auto version_at = static_cast<std::size_t>(f.version_at);
     const bool has_number = f.number_at >= 0 && counted && values[at];
-    const bool has_version = f.version_at >= 0 && counted && values.size() > version_at && values[version_at];
+    const bool has_version =
+        f.version_at >= 0 && counted && values.size() > version_at && values[version_at];
     if (has_number) {
         const std::size_t n = std::min(values[at]->size(), sizeof number.integer);
         std::memcpy(&number.integer, values[at]->data(), n);
@@ -74,9 +74,10 @@ void check_function(const EntryPoints& f, std::vector<std::optional<std::string_
     const bool accepted = counted && !refused_threshold;
     check(rejected == (accepted ? 0 : 1));
     if (!counted) check(f.refusal == message);
-    if (refused_threshold) check(std::string_view(message).substr(0, f.name.size() + 2) == f.name + ": ");
+    if (refused_threshold)
+        check(std::string_view(message).substr(0, f.name.size() + 2) == f.name + ": ");
     for (unsigned i = 0; i < call.args.arg_count; ++i) {
-        const Item_result asked = static_cast<int>(i) == f.version_at ? INT_RESULT
+        const Item_result asked = static_cast<int>(i) == f.version_at  ? INT_RESULT
                                   : static_cast<int>(i) == f.number_at ? f.number_type
                                                                        : STRING_RESULT;
         check(call.types[i] == (accepted ? asked : REAL_RESULT));
@@ -92,7 +93,8 @@ void check_function(const EntryPoints& f, std::vector<std::optional<std::string_
                    (key_list && number.integer > static_cast<long long>(likeness::kMaxKeysBound));
     }
     if (has_number && f.number_type == REAL_RESULT) {
-        null_row = null_row || !(number.real >= likeness::kLeastKeysThreshold && number.real <= 1.0);
+        null_row =
+            null_row || !(number.real >= likeness::kLeastKeysThreshold && number.real <= 1.0);
     }
     if (has_version) null_row = null_row || !likeness::keys_version_supported(number.version);
     for (const auto& v : values) null_row = null_row || !v;

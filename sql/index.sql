@@ -36,6 +36,19 @@ CREATE OR REPLACE FUNCTION likeness.side_name(tbl VARCHAR(64) CHARACTER SET utf8
          WHEN part = 'table' THEN 'jw'
          ELSE CONCAT('jw_', part) END)//
 
+-- The version of keys that new indexes of a kind get, and upgrade_index
+-- moves older ones to.
+CREATE OR REPLACE FUNCTION likeness.newest_version(kind VARCHAR(10))
+  RETURNS INT DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN IF(kind = 'edits', 2, 1)//
+
+-- What a side table's comment records of its index, which find_index reads.
+CREATE OR REPLACE FUNCTION likeness.index_comment(kind VARCHAR(10), keys_function VARCHAR(30), bound VARCHAR(40),
+    version INT, id_col VARCHAR(64) CHARACTER SET utf8mb4)
+  RETURNS VARCHAR(300) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN CONCAT('likeness index: kind=', kind, ' function=', keys_function, ' form=', likeness.form_of(keys_function),
+                ' bound=', bound, ' version=', version, ' id=', id_col)//
+
 CREATE OR REPLACE PROCEDURE likeness.fail(message VARCHAR(600) CHARACTER SET utf8mb4) SQL SECURITY INVOKER
   SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = message//
 
@@ -150,8 +163,47 @@ BEGIN
   END FOR;
 END//
 
+-- The AFTER triggers that keep an index's side table exact, created or
+-- replaced: they see the row as stored (an AUTO_INCREMENT id, the text
+-- after BEFORE triggers), and write the keys of every version from
+-- least_version to version, which holds the side table exact for each while
+-- upgrade_index moves it from one to the next. A row's old keys are removed
+-- by (k, id).
+CREATE OR REPLACE PROCEDURE likeness.make_triggers(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
+    text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), keys_function VARCHAR(30),
+    bound VARCHAR(40), least_version INT, version INT)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE v INT DEFAULT least_version;
+  DECLARE qtable, qside VARCHAR(300) CHARACTER SET utf8mb4;
+  DECLARE remove_old, add_new TEXT CHARACTER SET utf8mb4 DEFAULT '';
+  SET qtable = CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl));
+  SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(likeness.side_name(tbl, text_col, kind, 'table')));
+  WHILE v <= version DO
+    SET add_new = CONCAT(add_new, 'INSERT IGNORE INTO ', qside, ' (k, id) SELECT j.k, NEW.',
+                         likeness.quoted(id_col), ' FROM ',
+                         likeness.keys_rows(keys_function, CONCAT('NEW.', likeness.quoted(text_col)), bound, v), '; ');
+    SET remove_old = CONCAT(remove_old, 'DELETE s FROM ', qside, ' s JOIN ',
+                            likeness.keys_rows(keys_function, CONCAT('OLD.', likeness.quoted(text_col)), bound, v),
+                            ' ON s.k = j.k WHERE s.id = OLD.', likeness.quoted(id_col), '; ');
+    SET v = v + 1;
+  END WHILE;
+  CALL likeness.run(CONCAT('CREATE OR REPLACE TRIGGER ', likeness.quoted(db), '.',
+    likeness.quoted(likeness.side_name(tbl, text_col, kind, 'ai')), ' AFTER INSERT ON ', qtable,
+    ' FOR EACH ROW BEGIN ', add_new, 'END'));
+  CALL likeness.run(CONCAT('CREATE OR REPLACE TRIGGER ', likeness.quoted(db), '.',
+    likeness.quoted(likeness.side_name(tbl, text_col, kind, 'au')), ' AFTER UPDATE ON ', qtable,
+    ' FOR EACH ROW IF NOT (BINARY OLD.', likeness.quoted(text_col), ' <=> BINARY NEW.',
+    likeness.quoted(text_col), ') OR NOT (OLD.', likeness.quoted(id_col), ' <=> NEW.',
+    likeness.quoted(id_col), ') THEN ', remove_old, add_new, 'END IF'));
+  CALL likeness.run(CONCAT('CREATE OR REPLACE TRIGGER ', likeness.quoted(db), '.',
+    likeness.quoted(likeness.side_name(tbl, text_col, kind, 'ad')), ' AFTER DELETE ON ', qtable,
+    ' FOR EACH ROW BEGIN ', remove_old, 'END'));
+END//
+
 -- Builds an index of a kind: the side table, whose comment records how its
--- keys are made, the AFTER triggers that keep it exact, then its rows.
+-- keys are made, the triggers that keep it exact, then its rows.
 CREATE OR REPLACE PROCEDURE likeness.build_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
     text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), keys_function VARCHAR(30),
@@ -159,38 +211,15 @@ CREATE OR REPLACE PROCEDURE likeness.build_index(db VARCHAR(64) CHARACTER SET ut
   SQL SECURITY INVOKER
 BEGIN
   DECLARE id_type VARCHAR(200);
-  DECLARE qtable, qside VARCHAR(300) CHARACTER SET utf8mb4;
-  DECLARE keys_of_new, keys_of_old, remove_old, add_new TEXT CHARACTER SET utf8mb4;
+  DECLARE qside VARCHAR(300) CHARACTER SET utf8mb4;
   SELECT COLUMN_TYPE INTO id_type FROM information_schema.COLUMNS
     WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
       AND COLUMN_NAME = CONVERT(id_col USING utf8mb3);
-  SET qtable = CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl));
   SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(likeness.side_name(tbl, text_col, kind, 'table')));
   CALL likeness.run(CONCAT('CREATE TABLE ', qside, ' (k BIGINT NOT NULL, id ', id_type,
     ' NOT NULL, PRIMARY KEY (k, id)) ENGINE=InnoDB COMMENT=',
-    QUOTE(CONCAT('likeness index: kind=', kind, ' function=', keys_function, ' form=',
-                 likeness.form_of(keys_function), ' bound=', bound, ' version=', version,
-                 ' id=', id_col))));
-
-  -- AFTER triggers: they see the row as stored (an AUTO_INCREMENT id, the
-  -- text after BEFORE triggers). A row's old keys are removed by (k, id).
-  SET keys_of_new = likeness.keys_rows(keys_function, CONCAT('NEW.', likeness.quoted(text_col)), bound, version);
-  SET keys_of_old = likeness.keys_rows(keys_function, CONCAT('OLD.', likeness.quoted(text_col)), bound, version);
-  SET add_new = CONCAT('INSERT IGNORE INTO ', qside, ' (k, id) SELECT j.k, NEW.',
-                       likeness.quoted(id_col), ' FROM ', keys_of_new);
-  SET remove_old = CONCAT('DELETE s FROM ', qside, ' s JOIN ', keys_of_old,
-                          ' ON s.k = j.k WHERE s.id = OLD.', likeness.quoted(id_col));
-  CALL likeness.run(CONCAT('CREATE TRIGGER ', likeness.quoted(db), '.',
-    likeness.quoted(likeness.side_name(tbl, text_col, kind, 'ai')), ' AFTER INSERT ON ', qtable,
-    ' FOR EACH ROW ', add_new));
-  CALL likeness.run(CONCAT('CREATE TRIGGER ', likeness.quoted(db), '.',
-    likeness.quoted(likeness.side_name(tbl, text_col, kind, 'au')), ' AFTER UPDATE ON ', qtable,
-    ' FOR EACH ROW IF NOT (BINARY OLD.', likeness.quoted(text_col), ' <=> BINARY NEW.',
-    likeness.quoted(text_col), ') OR NOT (OLD.', likeness.quoted(id_col), ' <=> NEW.',
-    likeness.quoted(id_col), ') THEN ', remove_old, '; ', add_new, '; END IF'));
-  CALL likeness.run(CONCAT('CREATE TRIGGER ', likeness.quoted(db), '.',
-    likeness.quoted(likeness.side_name(tbl, text_col, kind, 'ad')), ' AFTER DELETE ON ', qtable,
-    ' FOR EACH ROW ', remove_old));
+    QUOTE(likeness.index_comment(kind, keys_function, bound, version, id_col))));
+  CALL likeness.make_triggers(db, tbl, id_col, text_col, kind, keys_function, bound, version, version);
   -- Filled after the triggers exist: a row written meanwhile is caught by
   -- one or the other, and INSERT IGNORE keeps each (k, id) once.
   CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, qside);
@@ -219,7 +248,7 @@ BEGIN
     CALL likeness.fail(CONCAT('likeness.create_index: k must be from 0 to 3, not ', IFNULL(k, 'NULL')));
   END IF;
   CALL likeness.check_indexable('likeness.create_index', db, tbl, id_col, text_col, 'edits');
-  CALL likeness.build_index(db, tbl, id_col, text_col, 'edits', keys_function, k, 1);
+  CALL likeness.build_index(db, tbl, id_col, text_col, 'edits', keys_function, k, likeness.newest_version('edits'));
 END//
 
 CREATE OR REPLACE PROCEDURE likeness.create_similarity_index(db VARCHAR(64) CHARACTER SET utf8mb4,
@@ -235,7 +264,8 @@ BEGIN
                               IFNULL(threshold, 'NULL')));
   END IF;
   CALL likeness.check_indexable('likeness.create_similarity_index', db, tbl, id_col, text_col, 'similarity');
-  CALL likeness.build_index(db, tbl, id_col, text_col, 'similarity', keys_function, CONCAT(threshold), 1);
+  CALL likeness.build_index(db, tbl, id_col, text_col, 'similarity', keys_function, CONCAT(threshold),
+                            likeness.newest_version('similarity'));
 END//
 
 -- Removes the index of a kind: its side table and its three triggers.
@@ -268,8 +298,8 @@ CREATE OR REPLACE PROCEDURE likeness.drop_similarity_index(db VARCHAR(64) CHARAC
 
 -- Whether each index of the column equals a fresh build: a row per index
 -- with its side table, its kind, the side table's rows, a fresh build's
--- rows, the keys missing and the keys to spare, and `consistent`. Fails
--- when the column has no index.
+-- rows, the keys missing and the keys to spare, `consistent`, and the
+-- version of its keys. Fails when the column has no index.
 CREATE OR REPLACE PROCEDURE likeness.check_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
@@ -285,7 +315,7 @@ BEGIN
   SET report = CONCAT(likeness.quoted(db), '.likeness_index_check');
   CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', report));
   CALL likeness.run(CONCAT('CREATE TEMPORARY TABLE ', report, ' (side_table VARCHAR(64) CHARACTER SET utf8mb4, ',
-    'kind VARCHAR(10), side_rows BIGINT, fresh_rows BIGINT, missing BIGINT, spare BIGINT)'));
+    'kind VARCHAR(10), side_rows BIGINT, fresh_rows BIGINT, missing BIGINT, spare BIGINT, version INT)'));
   FOR index_kind IN (SELECT 'edits' AS kind UNION ALL SELECT 'similarity') DO
     CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
     IF found THEN
@@ -299,7 +329,7 @@ BEGIN
         '(SELECT COUNT(*) FROM ', fresh, ' f WHERE NOT EXISTS (SELECT 1 FROM ', qside,
         ' s WHERE s.k = f.k AND s.id = f.id)), ',
         '(SELECT COUNT(*) FROM ', qside, ' s WHERE NOT EXISTS (SELECT 1 FROM ', fresh, ' f',
-        ' WHERE f.k = s.k AND f.id = s.id))'));
+        ' WHERE f.k = s.k AND f.id = s.id)), ', version));
       CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', fresh));
     END IF;
   END FOR;
@@ -308,7 +338,7 @@ BEGIN
     CALL likeness.fail(CONCAT('likeness: no index on ', db, '.', tbl, '.', text_col));
   END IF;
   CALL likeness.run(CONCAT('SELECT side_table, kind, side_rows, fresh_rows, missing, spare, ',
-    'missing = 0 AND spare = 0 AS consistent FROM ', report, ' ORDER BY kind'));
+    'missing = 0 AND spare = 0 AS consistent, version FROM ', report, ' ORDER BY kind'));
   CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', report));
 END//
 
@@ -335,6 +365,41 @@ BEGIN
     END IF;
   END FOR;
   IF rebuilt = 0 THEN
+    CALL likeness.fail(CONCAT('likeness: no index on ', db, '.', tbl, '.', text_col));
+  END IF;
+END//
+
+-- Moves each index of the column whose keys are older than its kind's
+-- newest to the newest keys, in place, answering exactly throughout: the
+-- triggers first write the keys of both versions, the newest keys of every
+-- row are added, the comment turns to the newest version, whose keys the
+-- procedures then use, the triggers turn to the newest keys alone, and the
+-- older keys go (version 1 keys are the non-negative ones). A raw query
+-- must then ask for the newest keys.
+CREATE OR REPLACE PROCEDURE likeness.upgrade_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE found, version, newest, indexes INT DEFAULT 0;
+  DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
+  DECLARE keys_function VARCHAR(30);
+  DECLARE bound VARCHAR(40);
+  DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
+  DECLARE qside VARCHAR(300) CHARACTER SET utf8mb4;
+  FOR index_kind IN (SELECT 'edits' AS kind UNION ALL SELECT 'similarity') DO
+    CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
+    SET indexes = indexes + found, newest = likeness.newest_version(index_kind.kind);
+    IF found AND version < newest THEN
+      SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
+      CALL likeness.make_triggers(db, tbl, id_col, text_col, index_kind.kind, keys_function, bound, version, newest);
+      CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, newest, qside);
+      CALL likeness.run(CONCAT('ALTER TABLE ', qside, ' COMMENT = ',
+        QUOTE(likeness.index_comment(index_kind.kind, keys_function, bound, newest, id_col))));
+      CALL likeness.make_triggers(db, tbl, id_col, text_col, index_kind.kind, keys_function, bound, newest, newest);
+      CALL likeness.run(CONCAT('DELETE FROM ', qside, ' WHERE k >= 0'));
+    END IF;
+  END FOR;
+  IF indexes = 0 THEN
     CALL likeness.fail(CONCAT('likeness: no index on ', db, '.', tbl, '.', text_col));
   END IF;
 END//

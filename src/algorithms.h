@@ -87,9 +87,10 @@ unsigned long osa_utf8_bounded(const char* s1, const char* s2, unsigned long len
 constexpr unsigned kMaxKeysBound = 3;
 constexpr unsigned kNewestKeysVersion = 2;
 constexpr unsigned kMaxKeysVersionOne = 1 + 9 + 36 + 84;  // deletions of up to 3 of 9 symbols
-constexpr unsigned kMaxKeys = 2 * kMaxKeysVersionOne;      // the same in two classes of lengths
+constexpr unsigned kMaxKeys = 2 * kMaxKeysVersionOne;     // the same in two classes of lengths
 bool keys_version_supported(long long version);
-unsigned deletion_keys(const char* s, unsigned long len, unsigned k, unsigned version, long long* keys);
+unsigned deletion_keys(const char* s, unsigned long len, unsigned k, unsigned version,
+                       long long* keys);
 unsigned deletion_keys_utf8(const char* s, unsigned long len, unsigned k, unsigned version,
                             long long* keys);
 

@@ -51,21 +51,25 @@ constexpr Classes kClasses[kMaxKeysBound + 1] = {
 
 constexpr unsigned most_read(unsigned k) {
     const Classes& c = kClasses[k];
-    return std::max(c.first[c.count - 1], *std::max_element(c.key_length, c.key_length + c.count)) + k;
+    return std::max(c.first[c.count - 1], *std::max_element(c.key_length, c.key_length + c.count)) +
+           k;
 }
-constexpr unsigned kMostRead = std::max({kVersionOneLength + kMaxKeysBound, most_read(0), most_read(1),
-                                         most_read(2), most_read(3)});
+constexpr unsigned kMostRead = std::max(
+    {kVersionOneLength + kMaxKeysBound, most_read(0), most_read(1), most_read(2), most_read(3)});
 
 // No class has more keys than a value has in version 1, and a value has
 // the keys of two classes at most: each class is wider than k.
-constexpr unsigned choose(unsigned n, unsigned k) { return k == 0 ? 1 : choose(n - 1, k - 1) * n / k; }
+constexpr unsigned choose(unsigned n, unsigned k) {
+    return k == 0 ? 1 : choose(n - 1, k - 1) * n / k;
+}
 constexpr bool within_buffers() {
     for (unsigned k = 0; k <= kMaxKeysBound; ++k) {
         const Classes& c = kClasses[k];
         for (unsigned i = 0; i < c.count; ++i) {
             unsigned keys = 0;
             for (unsigned d = 0; d <= k; ++d) keys += choose(c.key_length[i] + k, d);
-            if (keys > kMaxKeysVersionOne || (i > 0 && c.first[i] - c.first[i - 1] <= k)) return false;
+            if (keys > kMaxKeysVersionOne || (i > 0 && c.first[i] - c.first[i - 1] <= k))
+                return false;
         }
     }
     return kMostRead == 19;
@@ -134,7 +138,8 @@ unsigned sorted_distinct(long long* keys, unsigned count) {
 unsigned keys_of(const Unit* symbols, unsigned n, unsigned k, unsigned version, long long* keys) {
     unsigned count = 0;
     if (version == 1) {
-        Deletions(symbols, std::min(n, kVersionOneLength + k), kVersionOneLength, 0, 0, keys, count).add(k);
+        Deletions(symbols, std::min(n, kVersionOneLength + k), kVersionOneLength, 0, 0, keys, count)
+            .add(k);
         return sorted_distinct(keys, count);
     }
     const Classes& classes = kClasses[k];
@@ -151,14 +156,16 @@ namespace likeness {
 
 bool keys_version_supported(long long version) { return version == 1 || version == 2; }
 
-unsigned deletion_keys(const char* s, unsigned long len, unsigned k, unsigned version, long long* keys) {
+unsigned deletion_keys(const char* s, unsigned long len, unsigned k, unsigned version,
+                       long long* keys) {
     const unsigned n = static_cast<unsigned>(std::min<unsigned long>(len, kMostRead));
     Unit symbols[kMostRead];
     for (unsigned i = 0; i < n; ++i) symbols[i] = bytes(s)[i];
     return keys_of(symbols, n, k, version, keys);
 }
 
-unsigned deletion_keys_utf8(const char* s, unsigned long len, unsigned k, unsigned version, long long* keys) {
+unsigned deletion_keys_utf8(const char* s, unsigned long len, unsigned k, unsigned version,
+                            long long* keys) {
     Unit symbols[kMostRead];
     const auto n = static_cast<unsigned>(leading_units(s, len, symbols, kMostRead));
     return keys_of(symbols, n, k, version, keys);

@@ -91,7 +91,8 @@ struct KeyListFrame {
         char* out = statement.json;
         *out++ = '[';
         for (unsigned i = 0; i < count; ++i) {
-            out += std::snprintf(out, 21, "%s%lld", i == 0 ? "" : ",", statement.keys[i]);
+            out += std::snprintf(out, sizeof ",-9223372036854775808", "%s%lld", i == 0 ? "" : ",",
+                                 statement.keys[i]);
         }
         *out++ = ']';
         *length = static_cast<unsigned long>(out - statement.json);

@@ -180,8 +180,8 @@ struct StringAndKeysBound {
         }
         const double version = args->arg_count > 2 ? constant_integer(args, 2) : 1;
         if (version < 0.5 || version >= likeness::kNewestKeysVersion + 0.5) {
-            std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: version must be an integer from 1 to %u", name,
-                          likeness::kNewestKeysVersion);
+            std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: version must be an integer from 1 to %u",
+                          name, likeness::kNewestKeysVersion);
             return true;
         }
         return false;
@@ -242,8 +242,7 @@ struct StringAndThreshold {
                !likeness::threshold_supported(threshold(args));
     }
     template <typename Measure>
-    static unsigned apply(const UDF_ARGS* args, Measure measure, long long* keys,
-                          Scratch& plan) {
+    static unsigned apply(const UDF_ARGS* args, Measure measure, long long* keys, Scratch& plan) {
         return measure(args->args[0], args->lengths[0], threshold(args), plan, keys);
     }
 };

@@ -31,9 +31,9 @@ struct EntryPoints {
     std::function<std::string(const UDF_ARGS*)> measure;
     const char* sql_type;
     unsigned least_count, count;  // it takes from least_count to count arguments
-    int number_at;  // the position of its number argument, or -1
-    int version_at;  // the position of its optional version of keys, or -1
-    Item_result number_type;  // INT_RESULT or REAL_RESULT
+    int number_at;                // the position of its number argument, or -1
+    int version_at;               // the position of its optional version of keys, or -1
+    Item_result number_type;      // INT_RESULT or REAL_RESULT
     std::string refusal;
 
     // A number argument either way, as the caller keeps it, and a version

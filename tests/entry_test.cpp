@@ -43,11 +43,12 @@ TEST(Init, TheOriginalFunctionsKeepTheirMessages) {
     const char* const words[] = {"", "", "two", "three"};
     for (const EntryPoints& f : entry_points()) {
         const auto kept = original.find(f.name);
-        const std::string counts = f.least_count == f.count
-                                       ? std::string("exactly ") + words[f.count]
-                                       : std::string(words[f.least_count]) + " or " + words[f.count];
-        EXPECT_EQ(f.refusal, kept != original.end() ? kept->second
-                                                    : f.name + " must have " + counts + " arguments");
+        const std::string counts =
+            f.least_count == f.count ? std::string("exactly ") + words[f.count]
+                                     : std::string(words[f.least_count]) + " or " + words[f.count];
+        EXPECT_EQ(f.refusal, kept != original.end()
+                                 ? kept->second
+                                 : f.name + " must have " + counts + " arguments");
     }
 }
 
@@ -104,8 +105,8 @@ TEST(Init, KeyListsRefuseAConstantKOrVersionOutOfRange) {
     }
 }
 
-// Without a version the keys are those of version 1; a version no keys
-// have makes the row NULL.
+// Without a version the keys are those of version 1, and negative keys are
+// written whole; a version no keys have makes the row NULL.
 TEST(Row, KeyListsOfEachVersion) {
     const auto f = std::find_if(entry_points().begin(), entry_points().end(),
                                 [](const EntryPoints& e) { return e.name == "editdistance_keys"; });
@@ -119,6 +120,9 @@ TEST(Row, KeyListsOfEachVersion) {
         char message[512], error = 0;
         EXPECT_EQ(f->init(&initid, &call.args, message), 0);
         const auto row = f->row(&initid, &call.args, &error);
+        if (row) {
+            EXPECT_EQ(*row, f->measure(&call.args));
+        }
         f->deinit(&initid);
         return row;
     };
@@ -137,14 +141,17 @@ TEST(Init, SimilarityKeysRefuseAConstantThresholdOutOfRange) {
         std::string bytes;
         bool refused;
     };
-    const auto real = [](double x) { return std::string(reinterpret_cast<const char*>(&x), sizeof x); };
+    const auto real = [](double x) {
+        return std::string(reinterpret_cast<const char*>(&x), sizeof x);
+    };
     const auto integer = [](long long k) {
         return std::string(reinterpret_cast<const char*>(&k), sizeof k);
     };
-    const std::vector<Case> cases = {{REAL_RESULT, real(0.9), false},  {REAL_RESULT, real(0.79), true},
-                                     {REAL_RESULT, real(1.01), true},  {DECIMAL_RESULT, "0.85", false},
-                                     {STRING_RESULT, "0.5", true},     {INT_RESULT, integer(1), false},
-                                     {INT_RESULT, integer(2), true}};
+    const std::vector<Case> cases = {
+        {REAL_RESULT, real(0.9), false}, {REAL_RESULT, real(0.79), true},
+        {REAL_RESULT, real(1.01), true}, {DECIMAL_RESULT, "0.85", false},
+        {STRING_RESULT, "0.5", true},    {INT_RESULT, integer(1), false},
+        {INT_RESULT, integer(2), true}};
     for (const char* name : {"jarowinkler_keys", "jarowinkler_utf8_keys"}) {
         const auto f = std::find_if(entry_points().begin(), entry_points().end(),
                                     [&](const EntryPoints& e) { return e.name == name; });

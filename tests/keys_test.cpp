@@ -64,9 +64,9 @@ TEST(Keys, ValuesWithinKEditsShareAKey) {
                     expect_well_formed(ka, version);
                     if (reference::osa(a, b) > k) continue;
                     ++within;
-                    ASSERT_TRUE(share(ka, kb)) << "version " << version << ", k " << k << ": "
-                                               << ::testing::PrintToString(a) << " / "
-                                               << ::testing::PrintToString(b);
+                    ASSERT_TRUE(share(ka, kb))
+                        << "version " << version << ", k " << k << ": "
+                        << ::testing::PrintToString(a) << " / " << ::testing::PrintToString(b);
                 }
             }
             EXPECT_GT(within, 4000u);
@@ -128,7 +128,8 @@ TEST(Keys, EmptyAndLongValues) {
         for (unsigned k = 0; k <= likeness::kMaxKeysBound; ++k) {
             const Keys empty = keys(likeness::deletion_keys, "", k, version);
             EXPECT_EQ(empty.size(), 1u);
-            EXPECT_TRUE(share(empty, keys(likeness::deletion_keys, std::string(k, 'z'), k, version)));
+            EXPECT_TRUE(
+                share(empty, keys(likeness::deletion_keys, std::string(k, 'z'), k, version)));
             const std::string big(16 << 20, 'q');
             expect_well_formed(keys(likeness::deletion_keys_utf8, big, k, version), version);
             EXPECT_TRUE(share(keys(likeness::deletion_keys, big, k, version),
@@ -151,7 +152,8 @@ TEST(Keys, VersionOneKeysNeverChange) {
         for (unsigned length = next() % 20; value.size() < length;) value += symbols[next() % 14];
         for (KeysOf of : {likeness::deletion_keys, likeness::deletion_keys_utf8}) {
             for (unsigned k = 0; k <= likeness::kMaxKeysBound; ++k) {
-                for (long long key : keys(of, value, k, 1)) digest = (digest ^ key) * 0x100000001b3u;
+                for (long long key : keys(of, value, k, 1))
+                    digest = (digest ^ key) * 0x100000001b3u;
             }
         }
     }
