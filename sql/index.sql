@@ -374,8 +374,10 @@ END//
 -- triggers first write the keys of both versions, the newest keys of every
 -- row are added, the comment turns to the newest version, whose keys the
 -- procedures then use, the triggers turn to the newest keys alone, and the
--- older keys go (version 1 keys are the non-negative ones). A raw query
--- must then ask for the newest keys.
+-- older keys go (version 1 keys are the non-negative ones). An upgrade
+-- that stops (a kill, a right the caller lacks) leaves the index exact, and
+-- is finished by calling it again. A raw query must then ask for the newest
+-- keys.
 CREATE OR REPLACE PROCEDURE likeness.upgrade_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
@@ -389,13 +391,16 @@ BEGIN
   FOR index_kind IN (SELECT 'edits' AS kind UNION ALL SELECT 'similarity') DO
     CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
     SET indexes = indexes + found, newest = likeness.newest_version(index_kind.kind);
+    SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
     IF found AND version < newest THEN
-      SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
       CALL likeness.make_triggers(db, tbl, id_col, text_col, index_kind.kind, keys_function, bound, version, newest);
       CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, newest, qside);
       CALL likeness.run(CONCAT('ALTER TABLE ', qside, ' COMMENT = ',
         QUOTE(likeness.index_comment(index_kind.kind, keys_function, bound, newest, id_col))));
       CALL likeness.make_triggers(db, tbl, id_col, text_col, index_kind.kind, keys_function, bound, newest, newest);
+    END IF;
+    -- Also the older keys of an upgrade stopped before it deleted them.
+    IF found AND index_kind.kind = 'edits' THEN
       CALL likeness.run(CONCAT('DELETE FROM ', qside, ' WHERE k >= 0'));
     END IF;
   END FOR;

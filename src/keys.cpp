@@ -46,7 +46,7 @@ constexpr Classes kClasses[kMaxKeysBound + 1] = {
     {4, {0, 5, 10, 15}, {6, 7, 9, 10}},  // k = 0
     {4, {0, 5, 10, 15}, {6, 7, 9, 10}},  // k = 1
     {3, {0, 8, 16}, {6, 7, 8}},          // k = 2
-    {3, {0, 8, 16}, {6, 6, 6}},          // k = 3: what 3 deletions of more symbols would cost
+    {3, {0, 8, 16}, {6, 6, 6}},          // k = 3: longer keys would multiply 3 deletions
 };
 
 constexpr unsigned most_read(unsigned k) {

@@ -7,8 +7,11 @@
 # range, both forms, jarowinkler and jaro, and higher thresholds than the
 # index's. Random writes through the triggers leave both kinds equal to a
 # fresh build; each drop leaves the table, the other index and the table's
-# own trigger as they were; an index of the first release keeps working;
-# the documentation's SQL runs as written and prints what
+# own trigger as they were; an index of the first release keeps working; an
+# index of version 1 keys keeps answering exactly through its documented
+# queries and the procedures and keeps its version through rebuild_index,
+# and upgrade_index moves it to version 2, exactly throughout, while rows
+# are written; the documentation's SQL runs as written and prints what
 # tests/sql/index-docs.result holds (RECORD=1 writes it).
 #   index.sh PLUGIN_DIR
 set -euo pipefail
@@ -32,9 +35,15 @@ same() {  # same WHAT INDEXED SCAN
   expect "$1 through the index" "$scan" "$indexed"
 }
 
-candidates() {  # candidates VALUE_EXPRESSION KEYS_FUNCTION K: the ids sharing a key
-  echo "SELECT DISTINCT s.id FROM JSON_TABLE($2($1, $3), '\$[*]' COLUMNS (k BIGINT PATH '\$')) j
+candidates() {  # candidates VALUE_EXPRESSION KEYS_FUNCTION K [VERSION]: the ids sharing a key
+  echo "SELECT DISTINCT s.id FROM JSON_TABLE($2($1, $3${4:+, $4}), '\$[*]' COLUMNS (k BIGINT PATH '\$')) j
         JOIN ix__v__keys s ON s.k = j.k"
+}
+lookups_as_scan() {  # WHAT KEYS_FUNCTION K DISTANCE [VERSION]: probes through ix__v__keys against the scan
+  same "$1" \
+    "SELECT p.pid, t.id FROM probes p JOIN ix t ON t.id IN ($(candidates p.v "$2" "$3" "${5:-}"))
+       WHERE $4(t.v, p.v, $3) <= $3 ORDER BY p.pid, t.id" \
+    "SELECT p.pid, t.id FROM probes p JOIN ix t WHERE $4(t.v, p.v, $3) <= $3 ORDER BY p.pid, t.id"
 }
 
 for form in bytes utf8; do
@@ -47,7 +56,7 @@ for form in bytes utf8; do
     for within in $distances; do
       for bound in $(seq 0 "$k"); do
         same "$form, k = $k, $within within $bound: lookups" \
-          "SELECT p.pid, t.id FROM probes p JOIN ix t ON t.id IN ($(candidates p.v $keys $k))
+          "SELECT p.pid, t.id FROM probes p JOIN ix t ON t.id IN ($(candidates p.v $keys $k 2))
              WHERE $within(t.v, p.v, $bound) <= $bound ORDER BY p.pid, t.id" \
           "SELECT p.pid, t.id FROM probes p JOIN ix t WHERE $within(t.v, p.v, $bound) <= $bound
              ORDER BY p.pid, t.id"
@@ -145,13 +154,66 @@ echo "ok: each drop left the table, the other index and the table's own trigger 
 
 # An index built by the first release: its side table's comment read
 # "function=F k=K id=NAME"; it keeps answering, checking and rebuilding.
-sql -e "CALL likeness.create_index('test', 'ix', 'id', 'v', 1, 'utf8');
+sql -e "CALL likeness.check_indexable('test', 'test', 'ix', 'id', 'v', 'edits');
+  CALL likeness.build_index('test', 'ix', 'id', 'v', 'edits', 'editdistance_utf8_keys', 1, 1);
   ALTER TABLE ix__v__keys COMMENT = 'likeness index: function=editdistance_utf8_keys k=1 id=id';
   UPDATE ix SET v = CONCAT(v, 'b') WHERE id % 3 = 0; CALL likeness.rebuild_index('test', 'ix', 'v')"
 expect "check_index of a first-release index" "edits:1" "$(checked)"
+sql -e "CALL likeness.upgrade_index('test', 'ix', 'v')"
+expect "a first-release index after upgrade_index" \
+  "likeness index: kind=edits function=editdistance_utf8_keys form=utf8 bound=1 version=2 id=id" \
+  "$(sql -e "SELECT TABLE_COMMENT FROM information_schema.TABLES WHERE TABLE_NAME = 'ix__v__keys'")"
+expect "check_index of a first-release index after upgrade_index" "edits:1" "$(checked)"
 sql -e "CALL likeness.drop_index('test', 'ix', 'v')"
 expect "the tables after dropping a first-release index" "audit,ix,probes,words" "$(tables)"
-echo "ok: an index of the first release is checked, rebuilt and dropped"
+echo "ok: an index of the first release is checked, rebuilt, upgraded and dropped"
+
+# An index of version 1 keys, as the releases before version 2 built it.
+# check_index: a line per index, "kind consistent version".
+versions() { sql -e "CALL likeness.check_index('test', 'ix', 'v')" | cut -f2,7,8 | tr '\t\n' ': ' | sed 's/ $//'; }
+search_as_scan() {  # WHAT: likeness.search for every probe against the scan
+  local calls="" scans="" p
+  for p in $(sql -e "SELECT pid FROM probes WHERE pid % 5 = 0"); do
+    calls+="CALL likeness.search('test', 'ix', 'v', 'editdistance_utf8', 2, (SELECT v FROM probes WHERE pid = $p), NULL);"
+    scans+="SELECT id, v, editdistance_utf8_bounded(v, (SELECT v FROM probes WHERE pid = $p), 2) AS score FROM ix
+             HAVING score <= 2 ORDER BY score, id;"
+  done
+  same "$1: search" "$calls" "$scans"
+  sql -e "DROP TABLE IF EXISTS found_pairs; CALL likeness.pairs('test', 'ix', 'v', 'editdistance_dl_utf8', 2, 'found_pairs')"
+  same "$1: pairs" "SELECT first, second, score FROM found_pairs ORDER BY first, second" \
+    "SELECT a.id, b.id, editdistance_dl_utf8_bounded(a.v, b.v, 2) AS score FROM ix a JOIN ix b ON b.id > a.id
+       HAVING score <= 2 ORDER BY a.id, b.id"
+  sql -e "DROP TABLE found_pairs"
+}
+sql -e "CALL likeness.check_indexable('test', 'test', 'ix', 'id', 'v', 'edits');
+  CALL likeness.build_index('test', 'ix', 'id', 'v', 'edits', 'editdistance_utf8_keys', 2, 1);
+  UPDATE ix SET v = CONCAT('b', v) WHERE id % 4 = 1; DELETE FROM ix WHERE id % 9 = 4"
+lookups_as_scan "version 1, the documented query" editdistance_utf8_keys 2 editdistance_dl_utf8_bounded
+search_as_scan "version 1"
+sql -e "TRUNCATE ix; INSERT INTO ix SELECT * FROM words WHERE id % 9 <> 4; CALL likeness.rebuild_index('test', 'ix', 'v')"
+expect "check_index of version 1 after rebuild_index" "edits:1:1" "$(versions)"
+lookups_as_scan "version 1 after rebuild_index" editdistance_utf8_keys 2 editdistance_utf8_bounded
+# Writes while the index moves to version 2 are kept in both versions' keys.
+writes() {
+  local n
+  for n in $(seq 1 40); do
+    sql -e "UPDATE ix SET v = CONCAT(v, 'c') WHERE id % 40 = $n; DELETE FROM ix WHERE id = $((n * 13));
+      INSERT INTO ix VALUES ($((40000000 + n)), 'dcbadcba')"
+  done
+}
+writes &
+writer=$!
+sql -e "CALL likeness.upgrade_index('test', 'ix', 'v')"
+wait "$writer"
+expect "check_index after upgrade_index" "edits:1:2" "$(versions)"
+lookups_as_scan "version 2 after upgrade_index" editdistance_utf8_keys 2 editdistance_utf8_bounded 2
+search_as_scan "version 2 after upgrade_index"
+expect "the version 1 queries after upgrade_index find no key" 0 \
+  "$(sql -e "SELECT COUNT(*) FROM ix__v__keys WHERE k >= 0")"
+sql -e "CALL likeness.upgrade_index('test', 'ix', 'v'); CALL likeness.rebuild_index('test', 'ix', 'v')"
+expect "check_index after upgrading and rebuilding again" "edits:1:2" "$(versions)"
+sql -e "CALL likeness.drop_index('test', 'ix', 'v')"
+echo "ok: an index of version 1 answers, is rebuilt as version 1, and moves to version 2 while rows are written"
 
 # Refusals, and names that need quoting.
 while IFS='|' read -r call message; do
@@ -166,6 +228,7 @@ CALL likeness.create_index('test', 'words', 'id', 'v', 1, 'latin1')|likeness.cre
 CALL likeness.drop_index('test', 'words', 'v')|likeness: no index on test.words.v
 CALL likeness.drop_similarity_index('test', 'words', 'v')|likeness: no similarity index on test.words.v
 CALL likeness.check_index('test', 'words', 'v')|likeness: no index on test.words.v
+CALL likeness.upgrade_index('test', 'words', 'v')|likeness: no index on test.words.v
 CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.79, 'bytes')|likeness.create_similarity_index: threshold must be from 0.8 to 1, not 0.79
 CALL likeness.create_similarity_index('test', 'words', 'id', 'v', NULL, 'utf8')|likeness.create_similarity_index: threshold must be from 0.8 to 1, not NULL
 CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.9, 'ucs2')|likeness.create_similarity_index: form must be 'bytes' or 'utf8', not 'ucs2'

@@ -12,6 +12,17 @@ SELECT v, k, JSON_LENGTH(editdistance_keys(v, k)) FROM ks;
 SELECT editdistance_keys('MARTHA', 4);
 SELECT editdistance_utf8_keys('MARTHA', '9');
 SELECT editdistance_keys('MARTHA');
+-- Versions of keys: none is version 1; version 2 keys are negative, and
+-- MARTHA and MARHTA share one.
+SELECT editdistance_keys('MARTHA', 1, 1) = editdistance_keys('MARTHA', 1), JSON_LENGTH(editdistance_keys('MARTHA', 1, 2)),
+  JSON_EXTRACT(editdistance_keys('MARTHA', 1, 2), '$[0]') < 0, editdistance_utf8_keys('MARTHA', 0, 2) = editdistance_keys('MARTHA', 0, 2);
+SELECT COUNT(*) FROM JSON_TABLE(editdistance_keys('MARTHA', 1, 2), '$[*]' COLUMNS (k BIGINT PATH '$')) a
+  JOIN JSON_TABLE(editdistance_keys('MARHTA', 1, 2), '$[*]' COLUMNS (k BIGINT PATH '$')) b USING (k);
+SELECT k - 2 AS version, JSON_LENGTH(editdistance_keys('abcdef', 1, k - 2)) FROM ks;
+SELECT editdistance_keys('MARTHA', 1, NULL), JSON_LENGTH(editdistance_keys(REPEAT('abcdefghij', 1600000), 3, 2));
+SELECT editdistance_keys('MARTHA', 1, 3);
+SELECT editdistance_utf8_keys('MARTHA', 1, 0);
+SELECT editdistance_keys('MARTHA', 1, 2, 1);
 -- Similarity keys: two values at or above the threshold share one; the
 -- threshold arrives as a double whatever its type.
 SELECT jarowinkler_keys('', 0.9), JSON_LENGTH(jarowinkler_keys('MARTHA', 0.9)) = JSON_LENGTH(jarowinkler_keys('MARTHA', '0.9')),
