@@ -79,15 +79,14 @@ unsigned long osa_utf8_bounded(const char* s1, const char* s2, unsigned long len
 // ascending order, at most kMaxKeys of them, written to keys; returns their
 // count. Whenever osa(a, b) <= k (and so whenever levenshtein(a, b) <= k),
 // the keys of a and of b for k in one version share an element. Version 1
-// keys are non-negative, version 2 keys negative. Only the first 19 symbols
+// keys are non-negative, version 2 keys negative. Only the first 16 symbols
 // are read, so the work is bounded whatever the length. Over bytes, or over
 // the units of the _utf8 measures, where a lone byte never hashes like a
 // character. Keys are stored in side tables: what a version returns never
 // changes.
 constexpr unsigned kMaxKeysBound = 3;
 constexpr unsigned kNewestKeysVersion = 2;
-constexpr unsigned kMaxKeysVersionOne = 1 + 9 + 36 + 84;  // deletions of up to 3 of 9 symbols
-constexpr unsigned kMaxKeys = 2 * kMaxKeysVersionOne;     // the same in two classes of lengths
+constexpr unsigned kMaxKeys = 1 + 9 + 36 + 84;  // deletions of up to 3 of 9 symbols
 bool keys_version_supported(long long version);
 unsigned deletion_keys(const char* s, unsigned long len, unsigned k, unsigned version,
                        long long* keys);

@@ -16,12 +16,11 @@
 // values into classes of lengths and cuts the keys of a class to a K of its
 // own, longer for longer values, so that long values no longer meet only
 // because their keys are cut short; each key holds its class, so values far
-// apart in length never meet. The lengths of two values within k edits
-// differ by at most k, so a value of n symbols is keyed in the class of
-// every length from n - k to n: both values of a pair have the keys of the
-// shorter one's class. Version 2 keys have the sign bit set, so no key of
-// one version equals one of the other and a side table can hold both while
-// it moves from one version to the other.
+// apart in length never meet (within 0 or 1 edit: see kClasses). The lengths of two values within k
+// edits differ by at most k, so a value of n symbols is keyed in the class of every length from n -
+// k to n: both values of a pair have the keys of the shorter one's class. Version 2 keys have the
+// sign bit set, so no key of one version equals one of the other and a side table can hold both
+// while it moves from one version to the other.
 #include <algorithm>
 #include <cstdint>
 
@@ -45,8 +44,12 @@ struct Classes {
 constexpr Classes kClasses[kMaxKeysBound + 1] = {
     {4, {0, 5, 10, 15}, {6, 7, 9, 10}},  // k = 0
     {4, {0, 5, 10, 15}, {6, 7, 9, 10}},  // k = 1
-    {3, {0, 8, 16}, {6, 7, 8}},          // k = 2
-    {3, {0, 8, 16}, {6, 6, 6}},          // k = 3: longer keys would multiply 3 deletions
+    // A lookup within 2 or 3 edits pays more for every key it reads than it
+    // saves on candidates: over the words of a dictionary, classes of
+    // lengths and longer keys made lookups slower. These k keep one class,
+    // and so version 1's keys but for their tag and sign.
+    {1, {0}, {6}},  // k = 2
+    {1, {0}, {6}},  // k = 3
 };
 
 constexpr unsigned most_read(unsigned k) {
@@ -57,8 +60,8 @@ constexpr unsigned most_read(unsigned k) {
 constexpr unsigned kMostRead = std::max(
     {kVersionOneLength + kMaxKeysBound, most_read(0), most_read(1), most_read(2), most_read(3)});
 
-// No class has more keys than a value has in version 1, and a value has
-// the keys of two classes at most: each class is wider than k.
+// A value has the keys of two classes at most, each class being wider than
+// k; no value has more keys than kMaxKeys.
 constexpr unsigned choose(unsigned n, unsigned k) {
     return k == 0 ? 1 : choose(n - 1, k - 1) * n / k;
 }
@@ -68,11 +71,12 @@ constexpr bool within_buffers() {
         for (unsigned i = 0; i < c.count; ++i) {
             unsigned keys = 0;
             for (unsigned d = 0; d <= k; ++d) keys += choose(c.key_length[i] + k, d);
-            if (keys > kMaxKeysVersionOne || (i > 0 && c.first[i] - c.first[i - 1] <= k))
+            if (keys * (c.count > 1 ? 2 : 1) > kMaxKeys ||
+                (i > 0 && c.first[i] - c.first[i - 1] <= k))
                 return false;
         }
     }
-    return kMostRead == 19;
+    return kMostRead == 16;
 }
 static_assert(within_buffers(), "the keys of a value must fit the buffers algorithms.h promises");
 

@@ -156,8 +156,8 @@ unsigned elements_of(const Unit* symbols, unsigned n, Element* out) {
 // Every sequence left of the elements by deleting at most `deletions` of
 // them, cut when its weight reaches `weight` or it holds `most` elements,
 // hashed after base: at most C(most + deletions, deletions) of them.
-void cut_deletions(const Element* e, unsigned n, unsigned deletions, unsigned weight,
-                   unsigned most, const KeyHash& base, long long* keys, unsigned& count) {
+void cut_deletions(const Element* e, unsigned n, unsigned deletions, unsigned weight, unsigned most,
+                   const KeyHash& base, long long* keys, unsigned& count) {
     struct Step {
         unsigned at, deleted, weight, kept;
         KeyHash hash;
@@ -174,7 +174,8 @@ void cut_deletions(const Element* e, unsigned n, unsigned deletions, unsigned we
         Step keep = {s.at + 1, s.deleted, s.weight + e[s.at].weight, s.kept + 1, s.hash};
         keep.hash.add(e[s.at].word());
         stack[depth++] = keep;
-        if (s.deleted < deletions) stack[depth++] = {s.at + 1, s.deleted + 1, s.weight, s.kept, s.hash};
+        if (s.deleted < deletions)
+            stack[depth++] = {s.at + 1, s.deleted + 1, s.weight, s.kept, s.hash};
     }
 }
 
@@ -256,7 +257,8 @@ void short_value_keys(const Unit* symbols, unsigned n, unsigned long size,
         std::fill(deletions, deletions + kLongest / w + 1, -1);
         for (unsigned p = std::max(L, 1u); p <= kLongest; ++p) {
             const unsigned least = plan.least_common[L][n][p];
-            if (least != 0) deletions[p / w] = std::max(deletions[p / w], static_cast<int>(n - least));
+            if (least != 0)
+                deletions[p / w] = std::max(deletions[p / w], static_cast<int>(n - least));
         }
         for (unsigned c = 0; c <= kLongest / w; ++c) {
             if (deletions[c] < 0) continue;

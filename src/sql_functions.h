@@ -47,9 +47,9 @@
     X(editdistance_dl_utf8_bounded, Distance, TwoStringsAndBound, likeness::osa_utf8_bounded,      \
       "editdistance_dl_utf8_bounded must have exactly three arguments")                            \
     X(editdistance_keys, KeyList, StringAndKeysBound, likeness::deletion_keys,                     \
-      "editdistance_keys must have two or three arguments")                                         \
+      "editdistance_keys must have two or three arguments")                                        \
     X(editdistance_utf8_keys, KeyList, StringAndKeysBound, likeness::deletion_keys_utf8,           \
-      "editdistance_utf8_keys must have two or three arguments")                                    \
+      "editdistance_utf8_keys must have two or three arguments")                                   \
     X(jarowinkler_keys, KeyList, StringAndThreshold, likeness::similarity_keys,                    \
       "jarowinkler_keys must have exactly two arguments")                                          \
     X(jarowinkler_utf8_keys, KeyList, StringAndThreshold, likeness::similarity_keys_utf8,          \

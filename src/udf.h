@@ -145,9 +145,8 @@ inline double constant_value(const UDF_ARGS* args, unsigned at) {
 // A string, a bound k from 0 to kMaxKeysBound and, optionally, a version of
 // keys (1 when there is none): any other k or version, or a NULL, makes the
 // row NULL, and a constant k above the largest, or a constant version no
-// keys have, is refused when the statement starts. The longest list a
-// statement may return is that of its version: without one, the list of
-// the first release.
+// keys have, is refused when the statement starts. Without a version the
+// longest list is the first release's; with one, negative keys are longer.
 struct StringAndKeysBound {
     static constexpr unsigned int kLeastCount = 2;
     static constexpr unsigned int kCount = 3;
@@ -187,8 +186,7 @@ struct StringAndKeysBound {
         return false;
     }
     static unsigned long longest_list(const UDF_ARGS* args) {
-        return args->arg_count > 2 ? KeyList::longest(likeness::kMaxKeys, true)
-                                   : KeyList::longest(likeness::kMaxKeysVersionOne, false);
+        return KeyList::longest(likeness::kMaxKeys, args->arg_count > 2);
     }
     static bool lacks_values(const UDF_ARGS* args) {
         return args->args[0] == nullptr || args->args[1] == nullptr || integer(args, 1) < 0 ||
