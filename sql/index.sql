@@ -342,44 +342,18 @@ BEGIN
   CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', report));
 END//
 
--- Builds each index of the column anew, with its kind, bound and key
--- version, for after what bypasses triggers: TRUNCATE, cascades of foreign
--- keys, an ALTER of the column's type or character set.
-CREATE OR REPLACE PROCEDURE likeness.rebuild_index(db VARCHAR(64) CHARACTER SET utf8mb4,
-    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
-  SQL SECURITY INVOKER
-BEGIN
-  DECLARE found, version, rebuilt INT DEFAULT 0;
-  DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
-  DECLARE keys_function VARCHAR(30);
-  DECLARE bound VARCHAR(40);
-  DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
-  DECLARE qside VARCHAR(300) CHARACTER SET utf8mb4;
-  FOR index_kind IN (SELECT 'edits' AS kind UNION ALL SELECT 'similarity') DO
-    CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
-    IF found THEN
-      SET rebuilt = rebuilt + 1;
-      SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
-      CALL likeness.run(CONCAT('DELETE FROM ', qside));
-      CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, qside);
-    END IF;
-  END FOR;
-  IF rebuilt = 0 THEN
-    CALL likeness.fail(CONCAT('likeness: no index on ', db, '.', tbl, '.', text_col));
-  END IF;
-END//
-
--- Moves each index of the column whose keys are older than its kind's
--- newest to the newest keys, in place, answering exactly throughout: the
--- triggers first write the keys of both versions, the newest keys of every
--- row are added, the comment turns to the newest version, whose keys the
--- procedures then use, the triggers turn to the newest keys alone, and the
--- older keys go (version 1 keys are the non-negative ones). An upgrade
--- that stops (a kill, a right the caller lacks) leaves the index exact, and
--- is finished by calling it again. A raw query must then ask for the newest
--- keys.
-CREATE OR REPLACE PROCEDURE likeness.upgrade_index(db VARCHAR(64) CHARACTER SET utf8mb4,
-    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
+-- Renews each index of the column, failing when it has none: 'rebuild'
+-- builds it anew with its kind, bound and key version; 'upgrade' moves one
+-- whose keys are older than its kind's newest to the newest keys, in place
+-- and answering exactly throughout. An upgrade first has the triggers write
+-- the keys of both versions, adds the newest keys of every row, turns the
+-- comment to the newest version, whose keys the procedures then use, turns
+-- the triggers to the newest keys alone, and deletes the older keys
+-- (version 1 keys are the non-negative ones); one that stops (a kill, a
+-- right the caller lacks) leaves the index exact, and is finished by
+-- upgrading again.
+CREATE OR REPLACE PROCEDURE likeness.renew_indexes(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4, how VARCHAR(10))
   SQL SECURITY INVOKER
 BEGIN
   DECLARE found, version, newest, indexes INT DEFAULT 0;
@@ -390,17 +364,21 @@ BEGIN
   DECLARE qside VARCHAR(300) CHARACTER SET utf8mb4;
   FOR index_kind IN (SELECT 'edits' AS kind UNION ALL SELECT 'similarity') DO
     CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
-    SET indexes = indexes + found, newest = likeness.newest_version(index_kind.kind);
-    SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
-    IF found AND version < newest THEN
+    SET indexes = indexes + found, newest = likeness.newest_version(index_kind.kind),
+        qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
+    IF found AND how = 'rebuild' THEN
+      CALL likeness.run(CONCAT('DELETE FROM ', qside));
+      CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, qside);
+    END IF;
+    IF found AND how = 'upgrade' AND version < newest THEN
       CALL likeness.make_triggers(db, tbl, id_col, text_col, index_kind.kind, keys_function, bound, version, newest);
       CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, newest, qside);
       CALL likeness.run(CONCAT('ALTER TABLE ', qside, ' COMMENT = ',
         QUOTE(likeness.index_comment(index_kind.kind, keys_function, bound, newest, id_col))));
       CALL likeness.make_triggers(db, tbl, id_col, text_col, index_kind.kind, keys_function, bound, newest, newest);
     END IF;
-    -- Also the older keys of an upgrade stopped before it deleted them.
-    IF found AND index_kind.kind = 'edits' THEN
+    -- Also the older keys of an upgrade that stopped before it deleted them.
+    IF found AND how = 'upgrade' AND index_kind.kind = 'edits' THEN
       CALL likeness.run(CONCAT('DELETE FROM ', qside, ' WHERE k >= 0'));
     END IF;
   END FOR;
@@ -408,6 +386,19 @@ BEGIN
     CALL likeness.fail(CONCAT('likeness: no index on ', db, '.', tbl, '.', text_col));
   END IF;
 END//
+
+-- For after what bypasses triggers: TRUNCATE, cascades of foreign keys, an
+-- ALTER of the column's type or character set.
+CREATE OR REPLACE PROCEDURE likeness.rebuild_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+  CALL likeness.renew_indexes(db, tbl, text_col, 'rebuild')//
+
+-- Raw queries must then ask for the newest keys.
+CREATE OR REPLACE PROCEDURE likeness.upgrade_index(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+  CALL likeness.renew_indexes(db, tbl, text_col, 'upgrade')//
 
 -- The kind of index that serves a measure ('edits' or 'similarity'), after
 -- checking the measure and its bound: a distance's bound is a whole number
