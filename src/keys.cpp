@@ -16,11 +16,12 @@
 // values into classes of lengths and cuts the keys of a class to a K of its
 // own, longer for longer values, so that long values no longer meet only
 // because their keys are cut short; each key holds its class, so values far
-// apart in length never meet (within 0 or 1 edit: see kClasses). The lengths of two values within k
-// edits differ by at most k, so a value of n symbols is keyed in the class of every length from n -
-// k to n: both values of a pair have the keys of the shorter one's class. Version 2 keys have the
-// sign bit set, so no key of one version equals one of the other and a side table can hold both
-// while it moves from one version to the other.
+// apart in length never meet (within 0 or 1 edit: see kClasses). The
+// lengths of two values within k edits differ by at most k, so a value of n
+// symbols is keyed in the class of every length from n - k to n: both values
+// of a pair have the keys of the shorter one's class. Version 2 keys have
+// the sign bit set, so no key of one version equals one of the other and a
+// side table can hold both while it moves from one version to the other.
 #include <algorithm>
 #include <cstdint>
 
@@ -52,6 +53,8 @@ constexpr Classes kClasses[kMaxKeysBound + 1] = {
     {1, {0}, {6}},  // k = 3
 };
 
+// The symbols version 2 reads for k: enough to tell the classes of every
+// length apart and for its longest keys.
 constexpr unsigned most_read(unsigned k) {
     const Classes& c = kClasses[k];
     return std::max(c.first[c.count - 1], *std::max_element(c.key_length, c.key_length + c.count)) +
@@ -137,13 +140,18 @@ unsigned sorted_distinct(long long* keys, unsigned count) {
     return static_cast<unsigned>(std::unique(keys, keys + count) - keys);
 }
 
-// The keys of a value whose first n symbols (all of them, or kMostRead:
-// beyond that every length is in the last class) are `symbols`.
+// The symbols a version reads for k.
+unsigned symbols_read(unsigned k, unsigned version) {
+    return version == 1 ? kVersionOneLength + k : most_read(k);
+}
+
+// The keys of a value whose first n symbols (all of them, or
+// symbols_read: beyond that every length is in the last class) are
+// `symbols`.
 unsigned keys_of(const Unit* symbols, unsigned n, unsigned k, unsigned version, long long* keys) {
     unsigned count = 0;
     if (version == 1) {
-        Deletions(symbols, std::min(n, kVersionOneLength + k), kVersionOneLength, 0, 0, keys, count)
-            .add(k);
+        Deletions(symbols, n, kVersionOneLength, 0, 0, keys, count).add(k);
         return sorted_distinct(keys, count);
     }
     const Classes& classes = kClasses[k];
@@ -158,11 +166,14 @@ unsigned keys_of(const Unit* symbols, unsigned n, unsigned k, unsigned version, 
 
 namespace likeness {
 
-bool keys_version_supported(long long version) { return version == 1 || version == 2; }
+bool keys_version_supported(long long version) {
+    return version >= 1 && version <= kNewestKeysVersion;
+}
 
 unsigned deletion_keys(const char* s, unsigned long len, unsigned k, unsigned version,
                        long long* keys) {
-    const unsigned n = static_cast<unsigned>(std::min<unsigned long>(len, kMostRead));
+    const unsigned n =
+        static_cast<unsigned>(std::min<unsigned long>(len, symbols_read(k, version)));
     Unit symbols[kMostRead];
     for (unsigned i = 0; i < n; ++i) symbols[i] = bytes(s)[i];
     return keys_of(symbols, n, k, version, keys);
@@ -171,7 +182,7 @@ unsigned deletion_keys(const char* s, unsigned long len, unsigned k, unsigned ve
 unsigned deletion_keys_utf8(const char* s, unsigned long len, unsigned k, unsigned version,
                             long long* keys) {
     Unit symbols[kMostRead];
-    const auto n = static_cast<unsigned>(leading_units(s, len, symbols, kMostRead));
+    const auto n = static_cast<unsigned>(leading_units(s, len, symbols, symbols_read(k, version)));
     return keys_of(symbols, n, k, version, keys);
 }
 
