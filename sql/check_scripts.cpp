@@ -32,9 +32,9 @@ bool matches(const char* path, const std::vector<std::string>& expected) {
 
 }  // namespace
 
-#define LIKENESS_INSTALL_LINE(name, Value, Arguments, measure, refusal) \
-    "CREATE FUNCTION IF NOT EXISTS " #name " RETURNS " +                \
-        std::string(likeness::sql::Value::kSqlType) + " SONAME 'likeness.so';",
+#define LIKENESS_INSTALL_LINE(name, Value, Arguments, measure, refusal)                \
+    "CREATE " + std::string(likeness::sql::Value::kCreate) + " IF NOT EXISTS " #name \
+        " RETURNS " + likeness::sql::Value::kSqlType + " SONAME 'likeness.so';",
 #define LIKENESS_UNINSTALL_LINE(name, Value, Arguments, measure, refusal) \
     "DROP FUNCTION IF EXISTS " #name ";",
 

@@ -107,6 +107,7 @@ unsigned deletion_keys_utf8(const char* s, unsigned long len, unsigned k, unsign
 // a SimilarityKeyPlan the caller keeps across calls (a call with another
 // threshold works it out anew).
 constexpr double kLeastKeysThreshold = 0.8;
+constexpr unsigned kSimilarityKeysVersion = 1;
 constexpr unsigned kSimilarityKeysLongest = 40;
 constexpr unsigned kSimilarityFamilies = 4;  // common prefixes of 0 to 3 symbols
 constexpr unsigned kMaxSimilarityKeys = 5800;
@@ -131,4 +132,70 @@ unsigned similarity_keys(const char* s, unsigned long len, double threshold,
 unsigned similarity_keys_utf8(const char* s, unsigned long len, double threshold,
                               SimilarityKeyPlan& plan, long long* keys);
 
+// A similarity join over the rows of a statement: every pair of rows whose
+// values are within a bound by a measure, each pair once, or the connected
+// components of those pairs (single linkage). Candidates are the pairs of
+// values that share an index key of the bound (the edit-distance keys of the
+// newest version for k up to kMaxKeysBound, the similarity keys for a
+// threshold from kLeastKeysThreshold), kept only when the measure itself is
+// within the bound; for other bounds every pair of values is compared.
+// Equal values are keyed and compared once. Rows come from one table, or
+// from two told apart by their side (a link: only pairs of a left and a
+// right row). The result is JSON, in pieces of about kJoinPieceBytes at most:
+//   {"next":CURSOR,"pairs":[[FIRST,SECOND,SCORE],...]}
+//   {"next":CURSOR,"clusters":[[ID,LABEL],...]}
+// CURSOR is null after the last piece, else the text to pass for the next
+// one. The ids are written as given, as JSON numbers when the ids are
+// numbers, else as JSON strings. A pair of one table has first before second
+// in the order of its ids (by number, else by their bytes), a pair of a link
+// the left row first; SCORE is the similarity or the distance. A component's
+// rows share a LABEL and come together, never split between pieces; a row of
+// no pair is a component of its own. What a statement holds stays within
+// about kJoinMemory beyond its rows: a join whose keys need more takes its
+// values in blocks, each keyed and compared with every later value in turn.
+enum class JoinMeasure : unsigned char {
+    kJaro,
+    kJaroWinkler,
+    kLevenshtein,
+    kOsa,
+    kJaroUtf8,
+    kJaroWinklerUtf8,
+    kLevenshteinUtf8,
+    kOsaUtf8
+};
+enum class JoinResult : unsigned char { kPairs, kClusters };
+constexpr unsigned long kJoinPieceBytes = 128ul << 20;
+constexpr unsigned long kJoinMemory = 1ul << 30;
+
+struct Join;
+// nullptr when its memory cannot be had.
+Join* join_create(JoinMeasure measure, JoinResult result, bool numeric_ids);
+void join_destroy(Join* join);
+// Forgets the rows, for another statement or group.
+void join_clear(Join& join);
+// One row: its id and value (nullptr for NULL: the row takes no part), its
+// side (0 the left, else the right; kept only for a link), and the call's
+// bound (NaN for NULL), cursor (empty or nullptr for the first piece) and
+// whether it links two sides, which the first row gives for all. A bound
+// that does not suit the measure, a cursor that no piece gave, or memory
+// that cannot be had fails the join.
+struct JoinRow {
+    const char* id;
+    unsigned long id_len;
+    const char* value;
+    unsigned long value_len;
+    bool right;
+    double bound;
+    const char* cursor;
+    unsigned long cursor_len;
+    bool link;
+};
+void join_add(Join& join, const JoinRow& row);
+// The piece of the result from the cursor on; nullptr when the join failed,
+// ran out of memory or its statement was killed. Valid until the next call.
+const char* join_piece(Join& join, unsigned long* length);
+// Whether a bound suits a measure: a threshold from 0 to 1, or a whole
+// number of edits from 0 up.
+bool join_bound_suits(JoinMeasure measure, double bound);
+bool join_is_similarity(JoinMeasure measure);
 }  // namespace likeness

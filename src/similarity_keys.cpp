@@ -89,14 +89,13 @@ constexpr double kRoundingMargin = 0x1p-40;
 
 // Kinds of key; they are stored, so these values never change.
 enum class Kind : std::uint64_t { kElements = 1, kSizeClass = 2, kPrefix = 3 };
-constexpr std::uint64_t kVersion = 1;
 
 // A 63-bit hash of a sequence of words, folded in one at a time.
 struct KeyHash {
     std::uint64_t h = 0;
     KeyHash() = default;
     explicit KeyHash(Kind kind) : h(0x2545f4914f6cdd1du ^ static_cast<std::uint64_t>(kind)) {
-        add(kVersion);
+        add(kSimilarityKeysVersion);
     }
     void add(std::uint64_t word) {
         h ^= word + 0x9e3779b97f4a7c15u;

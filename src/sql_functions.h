@@ -53,4 +53,25 @@
     X(jarowinkler_keys, KeyList, StringAndThreshold, likeness::similarity_keys,                    \
       "jarowinkler_keys must have exactly two arguments")                                          \
     X(jarowinkler_utf8_keys, KeyList, StringAndThreshold, likeness::similarity_keys_utf8,          \
-      "jarowinkler_utf8_keys must have exactly two arguments")
+      "jarowinkler_utf8_keys must have exactly two arguments")                                     \
+    LIKENESS_JOINS(X, pairs, RowsToPair, "from three to five")                                     \
+    LIKENESS_JOINS(X, clusters, RowsToCluster, "three or four")
+
+// The joins of every measure: name_pairs and name_clusters.
+#define LIKENESS_JOINS(X, what, Arguments, counts)                                        \
+    X(jaro_##what, JoinPieces, Arguments, likeness::JoinMeasure::kJaro,                   \
+      "jaro_" #what " must have " counts " arguments")                                    \
+    X(jarowinkler_##what, JoinPieces, Arguments, likeness::JoinMeasure::kJaroWinkler,     \
+      "jarowinkler_" #what " must have " counts " arguments")                             \
+    X(editdistance_##what, JoinPieces, Arguments, likeness::JoinMeasure::kLevenshtein,    \
+      "editdistance_" #what " must have " counts " arguments")                            \
+    X(editdistance_dl_##what, JoinPieces, Arguments, likeness::JoinMeasure::kOsa,         \
+      "editdistance_dl_" #what " must have " counts " arguments")                         \
+    X(jaro_utf8_##what, JoinPieces, Arguments, likeness::JoinMeasure::kJaroUtf8,          \
+      "jaro_utf8_" #what " must have " counts " arguments")                               \
+    X(jarowinkler_utf8_##what, JoinPieces, Arguments, likeness::JoinMeasure::kJaroWinklerUtf8, \
+      "jarowinkler_utf8_" #what " must have " counts " arguments")                        \
+    X(editdistance_utf8_##what, JoinPieces, Arguments, likeness::JoinMeasure::kLevenshteinUtf8, \
+      "editdistance_utf8_" #what " must have " counts " arguments")                       \
+    X(editdistance_dl_utf8_##what, JoinPieces, Arguments, likeness::JoinMeasure::kOsaUtf8, \
+      "editdistance_dl_utf8_" #what " must have " counts " arguments")

@@ -105,6 +105,62 @@ struct KeyListFrame {
     }
 };
 
+// Joins: the rows of the statement gathered by add, the piece computed when
+// the server asks for the value. A failed join is a NULL value, after
+// report_kill() has raised the server's error if the statement was killed.
+template <typename Arguments>
+struct JoinFrame {
+    static likeness::Join& join(UDF_INIT* initid) {
+        return *reinterpret_cast<likeness::Join*>(initid->ptr);
+    }
+
+    template <std::size_t N>
+    static init_result init(UDF_INIT* initid, UDF_ARGS* args, char* message,
+                            const char (&refusal)[N], const char* name,
+                            likeness::JoinMeasure measure) {
+        if (!takes<Arguments>(args->arg_count)) {
+            std::memcpy(message, refusal, N);
+            return 1;
+        }
+        if (Arguments::refuse_constants(args, name, measure, message)) return 1;
+        // Ids that the server holds as numbers are written as JSON numbers.
+        const Item_result id_type = args->arg_type[0];
+        const bool numeric_ids =
+            id_type == INT_RESULT || id_type == DECIMAL_RESULT || id_type == REAL_RESULT;
+        likeness::Join* j = likeness::join_create(measure, Arguments::kResult, numeric_ids);
+        if (j == nullptr) {
+            std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: out of memory", name);
+            return 1;
+        }
+        initid->ptr = reinterpret_cast<char*>(j);
+        Arguments::ask_for(args);
+        initid->maybe_null = 1;
+        initid->max_length = JoinPieces::kLongest;
+        return 0;
+    }
+
+    static void clear(UDF_INIT* initid) { likeness::join_clear(join(initid)); }
+
+    static void add(UDF_INIT* initid, UDF_ARGS* args) {
+        if (takes<Arguments>(args->arg_count)) likeness::join_add(join(initid), Arguments::row(args));
+    }
+
+    static char* value(UDF_INIT* initid, unsigned long* length, char* is_null) {
+        const char* piece = likeness::join_piece(join(initid), length);
+        if (piece == nullptr) {
+            likeness::report_kill();
+            *is_null = 1;
+            return nullptr;
+        }
+        return const_cast<char*>(piece);
+    }
+
+    static void deinit(UDF_INIT* initid) {
+        likeness::join_destroy(reinterpret_cast<likeness::Join*>(initid->ptr));
+        initid->ptr = nullptr;
+    }
+};
+
 }  // namespace
 
 // The entry points of a function, by the kind of its value.
@@ -130,6 +186,19 @@ struct KeyListFrame {
         return KeyListFrame<Arguments>::row(initid, args, length, is_null, measure);          \
     }                                                                                         \
     void name##_deinit(UDF_INIT* initid) { KeyListFrame<Arguments>::deinit(initid); }
+#define LIKENESS_DEFINE_JoinPieces(name, Arguments, measure, refusal)                         \
+    init_result name##_init(UDF_INIT* initid, UDF_ARGS* args, char* message) {                \
+        return JoinFrame<Arguments>::init(initid, args, message, refusal, #name, measure);    \
+    }                                                                                         \
+    void name##_clear(UDF_INIT* initid, char*, char*) { JoinFrame<Arguments>::clear(initid); } \
+    void name##_add(UDF_INIT* initid, UDF_ARGS* args, char*, char*) {                         \
+        JoinFrame<Arguments>::add(initid, args);                                              \
+    }                                                                                         \
+    char* name(UDF_INIT* initid, UDF_ARGS*, char*, unsigned long* length, char* is_null,      \
+               char*) {                                                                       \
+        return JoinFrame<Arguments>::value(initid, length, is_null);                          \
+    }                                                                                         \
+    void name##_deinit(UDF_INIT* initid) { JoinFrame<Arguments>::deinit(initid); }
 
 extern "C" {
 LIKENESS_SQL_FUNCTIONS(LIKENESS_DEFINE_ENTRY_POINTS)

@@ -36,6 +36,7 @@ constexpr unsigned int kNotFixedDecimals = 31;
 struct Similarity {
     using Result = double;
     static constexpr const char* kSqlType = "REAL";
+    static constexpr const char* kCreate = "FUNCTION";
     static void describe(UDF_INIT* initid) { initid->decimals = kNotFixedDecimals; }
     static bool failed(double value) { return std::isnan(value); }
 };
@@ -43,6 +44,7 @@ struct Similarity {
 struct Distance {
     using Result = long long;
     static constexpr const char* kSqlType = "INTEGER";
+    static constexpr const char* kCreate = "FUNCTION";
     static void describe(UDF_INIT*) {}
     static bool failed(unsigned long value) { return value == kDistanceFailed; }
 };
@@ -105,6 +107,7 @@ struct TwoStringsAndBound {
 // kind of arguments keeps for the statement.
 struct KeyList {
     static constexpr const char* kSqlType = "STRING";
+    static constexpr const char* kCreate = "FUNCTION";
     // "[", then each key of up to 19 digits (and a sign, for negative keys)
     // and a comma or "]".
     static constexpr unsigned long longest(unsigned most_keys, bool negative) {
@@ -245,6 +248,81 @@ struct StringAndThreshold {
     }
 };
 
+// The pieces of a similarity join: an aggregate over rows, whose value is a
+// JSON text kept in the join (initid->ptr), which init allocates and
+// deinit releases.
+struct JoinPieces {
+    static constexpr const char* kSqlType = "STRING";
+    static constexpr const char* kCreate = "AGGREGATE FUNCTION";
+    // LONGTEXT, whatever the piece's length.
+    static constexpr unsigned long kLongest = 0xffffffffu;
+};
+
+// The rows of a join: an id and a value, which the server hands over as
+// text; the bound as a REAL, which the server converts by its own rules;
+// optionally the cursor of the piece (NULL or '' for the first); and for
+// the pairs of a link, the side of the row (0 the left, else the right). A
+// constant bound that does not suit the measure is refused when the
+// statement starts.
+struct JoinArguments {
+    static constexpr int kNumberAt = 2;
+    static constexpr int kVersionAt = -1;
+    static constexpr int kCursorAt = 3;
+    static constexpr Item_result kNumberType = REAL_RESULT;
+
+    static void ask_for(UDF_ARGS* args) {
+        args->arg_type[0] = STRING_RESULT;
+        args->arg_type[1] = STRING_RESULT;
+        args->arg_type[2] = REAL_RESULT;
+        if (args->arg_count > 3) args->arg_type[3] = STRING_RESULT;
+        if (args->arg_count > 4) args->arg_type[4] = INT_RESULT;
+    }
+    static bool refuse_constants(const UDF_ARGS* args, const char* name,
+                                 likeness::JoinMeasure measure, char* message) {
+        const double bound = constant_value(args, kNumberAt);
+        if (std::isnan(bound) || likeness::join_bound_suits(measure, bound)) return false;
+        std::snprintf(message, MYSQL_ERRMSG_SIZE,
+                      likeness::join_is_similarity(measure)
+                          ? "%s: the threshold must be from 0 to 1"
+                          : "%s: k must be a whole number of edits from 0 up",
+                      name);
+        return true;
+    }
+    static likeness::JoinRow row(const UDF_ARGS* args) {
+        double bound = __builtin_nan("");
+        if (args->args[kNumberAt] != nullptr) std::memcpy(&bound, args->args[kNumberAt], sizeof bound);
+        const bool cursor = args->arg_count > 3 && args->args[3] != nullptr;
+        const bool link = args->arg_count > 4;
+        long long side = 0;
+        if (link && args->args[4] != nullptr) std::memcpy(&side, args->args[4], sizeof side);
+        // A row of a link without a side takes no part.
+        const bool takes_part = !link || args->args[4] != nullptr;
+        return {takes_part ? args->args[0] : nullptr,
+                args->lengths[0],
+                args->args[1],
+                args->lengths[1],
+                side != 0,
+                bound,
+                cursor ? args->args[3] : nullptr,
+                cursor ? args->lengths[3] : 0,
+                link};
+    }
+};
+
+// The pairs of one table, or with a side argument, of a link.
+struct RowsToPair : JoinArguments {
+    static constexpr unsigned int kLeastCount = 3;
+    static constexpr unsigned int kCount = 5;
+    static constexpr likeness::JoinResult kResult = likeness::JoinResult::kPairs;
+};
+
+// The components of one table's pairs.
+struct RowsToCluster : JoinArguments {
+    static constexpr unsigned int kLeastCount = 3;
+    static constexpr unsigned int kCount = 4;
+    static constexpr likeness::JoinResult kResult = likeness::JoinResult::kClusters;
+};
+
 }  // namespace likeness::sql
 
 // The entry points of a function, by the kind of its value.
@@ -259,6 +337,10 @@ struct StringAndThreshold {
     LIKENESS_EXPORT char* name(UDF_INIT* initid, UDF_ARGS* args, char* result,     \
                                unsigned long* length, char* is_null, char* error); \
     LIKENESS_EXPORT void name##_deinit(UDF_INIT* initid);
+#define LIKENESS_DECLARE_ROW_JoinPieces(name)                                                \
+    LIKENESS_DECLARE_ROW_KeyList(name)                                                       \
+    LIKENESS_EXPORT void name##_clear(UDF_INIT* initid, char* is_null, char* error);          \
+    LIKENESS_EXPORT void name##_add(UDF_INIT* initid, UDF_ARGS* args, char* is_null, char* error);
 
 extern "C" {
 LIKENESS_SQL_FUNCTIONS(LIKENESS_DECLARE_ENTRY_POINTS)

@@ -13,6 +13,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "join_reference.h"
 #include "udf.h"
 
 struct EntryPoints {
@@ -35,6 +36,13 @@ struct EntryPoints {
     int version_at;               // the position of its optional version of keys, or -1
     Item_result number_type;      // INT_RESULT or REAL_RESULT
     std::string refusal;
+    // A join (an aggregate): a call is two rows, the call's own (id a,
+    // value b) and b's (id b, value a), on the other side in a link; its
+    // value is their pair or their clusters. A NULL id or value leaves a
+    // row out rather than making the value NULL; after the bound come the
+    // cursor (the first piece: empty) and the side (0).
+    bool join = false;
+    std::function<bool(double)> bound_suits;  // a join's: whether it takes a bound
 
     // A number argument either way, as the caller keeps it, and a version
     // of keys.
@@ -42,6 +50,7 @@ struct EntryPoints {
         long long integer;
         double real;
         long long version = 2;
+        double join_bound = 1.0;  // k of 1, or a threshold of 1: any join takes it
     };
 
     // The arguments of a call of `count` arguments: the strings in order,
@@ -53,7 +62,14 @@ struct EntryPoints {
         const std::string_view strings[] = {a, b};
         std::size_t next = 0;
         for (unsigned i = 0; i < count; ++i) {
-            if (static_cast<int>(i) == version_at) {
+            if (join && static_cast<int>(i) == number_at) {
+                out.push_back(std::string_view(reinterpret_cast<const char*>(&number.join_bound),
+                                               sizeof number.join_bound));
+            } else if (join && i > static_cast<unsigned>(number_at)) {
+                out.push_back(i == 3 ? std::string_view("")
+                                     : std::string_view(reinterpret_cast<const char*>(&kLeft),
+                                                        sizeof kLeft));
+            } else if (static_cast<int>(i) == version_at) {
                 out.push_back(std::string_view(reinterpret_cast<const char*>(&number.version),
                                                sizeof number.version));
             } else if (static_cast<int>(i) == number_at) {
@@ -68,6 +84,9 @@ struct EntryPoints {
         }
         return out;
     }
+
+  private:
+    static constexpr long long kLeft = 0;
 };
 
 namespace entry_points_detail {
@@ -131,8 +150,71 @@ struct Kind<likeness::sql::KeyList> {
     }
 };
 
+// A join's entry points, and the value of a call of two rows.
+struct Aggregate {
+    void (*clear)(UDF_INIT*, char*, char*);
+    void (*add)(UDF_INIT*, UDF_ARGS*, char*, char*);
+    char* (*value)(UDF_INIT*, UDF_ARGS*, char*, unsigned long*, char*, char*);
+};
+
+template <>
+struct Kind<likeness::sql::JoinPieces> {
+    // The value's text, or nullptr for NULL; allocates nothing of its own.
+    static const char* value(const Aggregate& f, UDF_INIT* initid, UDF_ARGS* args, char* error,
+                             unsigned long& length) {
+        char is_null = 0;
+        f.clear(initid, &is_null, error);
+        f.add(initid, args, &is_null, error);
+        char* swapped[5];
+        unsigned long lengths[5];
+        std::copy(args->args, args->args + args->arg_count, swapped);
+        std::copy(args->lengths, args->lengths + args->arg_count, lengths);
+        std::swap(swapped[0], swapped[1]);
+        std::swap(lengths[0], lengths[1]);
+        static const long long kRight = 1;
+        if (args->arg_count > 4 && swapped[4] != nullptr) {
+            swapped[4] = const_cast<char*>(reinterpret_cast<const char*>(&kRight));
+        }
+        UDF_ARGS second = *args;
+        second.args = swapped;
+        second.lengths = lengths;
+        f.add(initid, &second, &is_null, error);
+        char buffer[766];
+        const char* text = f.value(initid, args, buffer, &length, &is_null, error);
+        return is_null ? nullptr : text;
+    }
+    static std::optional<std::string> call(const Aggregate& f, UDF_INIT* initid, UDF_ARGS* args,
+                                           char* error) {
+        unsigned long length = 0;
+        const char* text = value(f, initid, args, error, length);
+        if (text == nullptr) return std::nullopt;
+        return std::string(text, length);
+    }
+    static bool null(const Aggregate& f, UDF_INIT* initid, UDF_ARGS* args, char* error) {
+        unsigned long length = 0;
+        return value(f, initid, args, error, length) == nullptr;
+    }
+    template <typename Arguments>
+    static std::string expected(const UDF_ARGS* args, likeness::JoinMeasure measure) {
+        return join_reference::two_rows(args, measure,
+                                        Arguments::kResult == likeness::JoinResult::kClusters);
+    }
+};
+
 }  // namespace entry_points_detail
 
+#define LIKENESS_ROW_OF_Similarity(fn) fn
+#define LIKENESS_ROW_OF_Distance(fn) fn
+#define LIKENESS_ROW_OF_KeyList(fn) fn
+#define LIKENESS_ROW_OF_JoinPieces(fn) \
+    (entry_points_detail::Aggregate{fn##_clear, fn##_add, fn})
+#define LIKENESS_JOIN_Similarity(measure) false, nullptr
+#define LIKENESS_JOIN_Distance(measure) false, nullptr
+#define LIKENESS_JOIN_KeyList(measure) false, nullptr
+#define LIKENESS_JOIN_JoinPieces(measure) \
+    true, [](double bound) { return likeness::join_bound_suits(measure, bound); }
+
+#define LIKENESS_DEINIT_JoinPieces(fn) fn##_deinit
 #define LIKENESS_DEINIT_KeyList(fn) fn##_deinit
 #define LIKENESS_DEINIT_Similarity(fn) nullptr
 #define LIKENESS_DEINIT_Distance(fn) nullptr
@@ -143,10 +225,12 @@ struct Kind<likeness::sql::KeyList> {
         fn##_init,                                                                                 \
         LIKENESS_DEINIT_##Value(fn),                                                               \
         [](UDF_INIT* initid, UDF_ARGS* args, char* error) {                                        \
-            return entry_points_detail::Kind<likeness::sql::Value>::call(fn, initid, args, error); \
+            return entry_points_detail::Kind<likeness::sql::Value>::call(                          \
+                LIKENESS_ROW_OF_##Value(fn), initid, args, error);                                 \
         },                                                                                         \
         [](UDF_INIT* initid, UDF_ARGS* args, char* error) {                                        \
-            return entry_points_detail::Kind<likeness::sql::Value>::null(fn, initid, args, error); \
+            return entry_points_detail::Kind<likeness::sql::Value>::null(                          \
+                LIKENESS_ROW_OF_##Value(fn), initid, args, error);                                 \
         },                                                                                         \
         [](const UDF_ARGS* args) {                                                                 \
             return entry_points_detail::Kind<likeness::sql::Value>::template expected<             \
@@ -158,7 +242,8 @@ struct Kind<likeness::sql::KeyList> {
         likeness::sql::Arguments::kNumberAt,                                                       \
         likeness::sql::Arguments::kVersionAt,                                                      \
         likeness::sql::Arguments::kNumberType,                                                     \
-        fn_refusal},
+        fn_refusal,                                                                                \
+        LIKENESS_JOIN_##Value(fn_measure)},
 
 inline const std::vector<EntryPoints>& entry_points() {
     static const std::vector<EntryPoints> all = {

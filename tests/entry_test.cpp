@@ -40,12 +40,14 @@ TEST(Init, TheOriginalFunctionsKeepTheirMessages) {
         {"jarowinkler", "jarowinkler must have exactly two arguments"},
         {"editdistance", "editdistance must have exactly two arguments"},
         {"editdistance_dl", "editdistance must have exactly two arguments"}};
-    const char* const words[] = {"", "", "two", "three"};
+    const char* const words[] = {"", "", "two", "three", "four", "five"};
     for (const EntryPoints& f : entry_points()) {
         const auto kept = original.find(f.name);
         const std::string counts =
-            f.least_count == f.count ? std::string("exactly ") + words[f.count]
-                                     : std::string(words[f.least_count]) + " or " + words[f.count];
+            f.least_count == f.count       ? std::string("exactly ") + words[f.count]
+            : f.least_count + 1 == f.count ? std::string(words[f.least_count]) + " or " + words[f.count]
+                                           : std::string("from ") + words[f.least_count] + " to " +
+                                                 words[f.count];
         EXPECT_EQ(f.refusal, kept != original.end()
                                  ? kept->second
                                  : f.name + " must have " + counts + " arguments");
@@ -61,9 +63,10 @@ TEST(Init, AcceptsItsCountAndAsksForStringsAndANumber) {
         char message[512] = "";
         EXPECT_EQ(f.init(&initid, &call.args, message), 0);
         for (int i = 0; i < static_cast<int>(f.count); ++i) {
-            EXPECT_EQ(call.types[i], i == f.version_at  ? INT_RESULT
-                                     : i == f.number_at ? f.number_type
-                                                        : STRING_RESULT);
+            // A join's side is an integer.
+            EXPECT_EQ(call.types[i], i == f.version_at || (f.join && i == 4) ? INT_RESULT
+                                     : i == f.number_at                       ? f.number_type
+                                                                              : STRING_RESULT);
         }
         EXPECT_EQ(initid.maybe_null, 1);
         // Unrounded doubles: 31 is the servers' "not fixed" decimals.
@@ -230,7 +233,9 @@ TEST(Row, CharacterFunctionsCountCharacters) {
     }
 }
 
-// A NULL in any position gives NULL, never the error flag.
+// A NULL in any position gives NULL, never the error flag; but in a join
+// only a NULL bound does: a NULL id, value or side leaves the row out, and a
+// NULL cursor asks for the first piece.
 TEST(Row, NullInAnyPositionGivesNull) {
     const EntryPoints::Number number = {2, 0.9};
     for (const EntryPoints& f : entry_points()) {
@@ -242,7 +247,12 @@ TEST(Row, NullInAnyPositionGivesNull) {
             UDF_INIT initid{};
             char message[512], error = 0;
             ASSERT_EQ(f.init(&initid, &call.args, message), 0);
-            EXPECT_EQ(f.row(&initid, &call.args, &error), std::nullopt);
+            const auto row = f.row(&initid, &call.args, &error);
+            if (f.join && static_cast<int>(null_at) != f.number_at) {
+                EXPECT_EQ(row, f.measure(&call.args));
+            } else {
+                EXPECT_EQ(row, std::nullopt);
+            }
             EXPECT_EQ(error, 0);
             if (f.deinit != nullptr) f.deinit(&initid);
         }
