@@ -143,14 +143,14 @@ unsigned similarity_keys_utf8(const char* s, unsigned long len, double threshold
 // from two told apart by their side (a link: only pairs of a left and a
 // right row). The result is JSON, in pieces of about kJoinPieceBytes at most:
 //   {"next":CURSOR,"pairs":[[FIRST,SECOND,SCORE],...]}
-//   {"next":CURSOR,"clusters":[[ID,LABEL],...]}
+//   {"next":CURSOR,"clusters":[[ID,LABEL],...],"alone":[ID,...]}
 // CURSOR is null after the last piece, else the text to pass for the next
 // one. The ids are written as given, as JSON numbers when the ids are
-// numbers, else as JSON strings. A pair of one table has first before second
-// in the order of its ids (by number, else by their bytes), a pair of a link
-// the left row first; SCORE is the similarity or the distance. A component's
-// rows share a LABEL and come together, never split between pieces; a row of
-// no pair is a component of its own. What a statement holds stays within
+// numbers, else as JSON strings, in the order the rows came in. A pair of
+// one table has first the row that came first, a pair of a link the left
+// row; SCORE is the similarity or the distance. The rows of a component of
+// more than one row share a LABEL and are never split between pieces; a row
+// of no pair is alone, a component of its own. What a statement holds stays within
 // about kJoinMemory beyond its rows: a join whose keys need more takes its
 // values in blocks, each keyed and compared with every later value in turn.
 enum class JoinMeasure : unsigned char {
@@ -166,10 +166,17 @@ enum class JoinMeasure : unsigned char {
 enum class JoinResult : unsigned char { kPairs, kClusters };
 constexpr unsigned long kJoinPieceBytes = 128ul << 20;
 constexpr unsigned long kJoinMemory = 1ul << 30;
+// What a statement may hold: the server's join holds the defaults; the
+// tests take pieces and blocks far smaller.
+struct JoinLimits {
+    unsigned long piece_bytes = kJoinPieceBytes;
+    unsigned long memory = kJoinMemory;
+};
 
 struct Join;
 // nullptr when its memory cannot be had.
-Join* join_create(JoinMeasure measure, JoinResult result, bool numeric_ids);
+Join* join_create(JoinMeasure measure, JoinResult result, bool numeric_ids,
+                  JoinLimits limits = {});
 void join_destroy(Join* join);
 // Forgets the rows, for another statement or group.
 void join_clear(Join& join);

@@ -211,29 +211,6 @@ int compare_bytes(const char* a, std::size_t na, const char* b, std::size_t nb) 
     return na < nb ? -1 : na > nb ? 1 : 0;
 }
 
-// An integer's text: an optional '-' and digits without leading zeros, as
-// the server writes it.
-bool integer_text(const char* s, std::size_t n) {
-    const std::size_t sign = n > 0 && s[0] == '-';
-    if (n == sign || n - sign > 20 || (s[sign] == '0' && n > sign + 1)) return false;
-    for (std::size_t i = sign; i < n; ++i) {
-        if (s[i] < '0' || s[i] > '9') return false;
-    }
-    return true;
-}
-
-// The order of ids: integers by number, others by bytes.
-bool id_before(const Row& a, const Row& b) {
-    if (integer_text(a.id, a.id_len) && integer_text(b.id, b.id_len)) {
-        const bool na = a.id[0] == '-', nb = b.id[0] == '-';
-        if (na != nb) return na;
-        const int c = a.id_len != b.id_len ? (a.id_len < b.id_len ? -1 : 1)
-                                           : std::memcmp(a.id, b.id, a.id_len);
-        return na ? c > 0 : c < 0;
-    }
-    return compare_bytes(a.id, a.id_len, b.id, b.id_len) < 0;
-}
-
 // A JSON number: what the server writes for an integer, a decimal or a real.
 bool json_number(const char* s, std::size_t n) {
     std::size_t i = n > 0 && s[0] == '-' ? 1 : 0;
@@ -487,8 +464,10 @@ struct Match {
     double score;
 };
 
+// A pair of rows: within one table the one that came first above the
+// other, in a link the left row above the right one.
 struct PairOut {
-    std::uint32_t first, second;  // rows: of the index and the probe side
+    std::uint64_t rows;
     double score;
 };
 
@@ -522,6 +501,7 @@ struct Join {
     JoinMeasure measure;
     JoinResult result;
     bool numeric_ids;
+    JoinLimits limits;
     const MeasureOps* ops;
 
     // The statement's bound, cursor and rows.
@@ -603,8 +583,9 @@ class Run {
 };
 
 // The rows in order of value (by bytes: values that begin alike, which
-// share keys, lie together) and then of id, and the distinct values with
-// their profiles.
+// share keys, lie together) and then of id's bytes, so that every pass
+// over the same rows, in whatever order they come, counts a value's rows
+// alike; and the distinct values with their profiles.
 bool Run::prepare_side(Side& side) {
     const std::size_t n = side.rows.size();
     // The first eight bytes as a number, for a quick first comparison.
@@ -623,8 +604,9 @@ bool Run::prepare_side(Side& side) {
     const std::uint64_t* lead = leads.data();
     std::sort(side.order.begin(), side.order.end(), [&](std::uint32_t a, std::uint32_t b) {
         if (lead[a] != lead[b]) return lead[a] < lead[b];
-        const int c = compare_bytes(rows[a].value, rows[a].value_len, rows[b].value, rows[b].value_len);
-        return c != 0 ? c < 0 : id_before(rows[a], rows[b]);
+        int c = compare_bytes(rows[a].value, rows[a].value_len, rows[b].value, rows[b].value_len);
+        if (c == 0) c = compare_bytes(rows[a].id, rows[a].id_len, rows[b].id, rows[b].id_len);
+        return c != 0 ? c < 0 : a < b;
     });
     if (kill_.killed_after(n * 32)) return false;
     side.values.clear();
@@ -666,17 +648,17 @@ unsigned Run::keys_of(const Value& v, std::uint32_t* out) {
     return n;
 }
 
-// The entries a block may hold: kJoinMemory for its entries (8 bytes) and
-// the groups of its own values as probes (4 bytes each).
-constexpr std::size_t kBlockEntries = kJoinMemory / 12;
+// The entries a block may hold: the statement's memory for its entries (8
+// bytes) and the groups of its own values as probes (4 bytes each).
+std::size_t block_entries(const JoinLimits& limits) { return limits.memory / 12; }
 // A batch of later probes: a tenth of that.
-constexpr std::size_t kBatchEntries = kBlockEntries / 10;
+std::size_t batch_entries(const JoinLimits& limits) { return block_entries(limits) / 10; }
 
-// The entries `values` values may need, at most cap: reserved, not
-// touched, so that what is never written costs no memory.
+// The entries `values` values may need, at most cap or one value's keys:
+// reserved, not touched, so that what is never written costs no memory.
 std::size_t Run::most_entries(std::size_t values, std::size_t cap) const {
     const std::size_t most = ops_.similarity ? kMaxSimilarityKeys : kMaxKeys;
-    return values > cap / most ? cap : values * most;
+    return values > cap / most ? std::max(cap, most) : values * most;
 }
 
 // Keys the values of the index side from begin on, as many as fit a block.
@@ -690,12 +672,15 @@ bool Run::build_block(std::uint32_t begin) {
         return true;
     }
     Array<Entry>& entries = block_.entries;
-    if (!entries.reserve(most_entries(n - begin, kBlockEntries))) return false;
+    const std::size_t most = block_entries(j_.limits);
+    if (!entries.reserve(most_entries(n - begin, most))) return false;
     std::uint32_t v = begin;
     for (; v < n; ++v) {
         const unsigned count = keys_of(values[v], j_.folded);
-        if (entries.size() + count > kBlockEntries && v > begin) break;
-        for (unsigned i = 0; i < count; ++i) entries.push(entry(j_.folded[i], v));
+        if (entries.size() + count > most && v > begin) break;
+        for (unsigned i = 0; i < count; ++i) {
+            if (!entries.push(entry(j_.folded[i], v))) return false;
+        }
         if (kill_.killed()) return false;
     }
     block_.end = v;
@@ -770,12 +755,15 @@ bool Run::key_probes(std::uint32_t begin) {
     const Value* values = probe_->values.data();
     const auto n = static_cast<std::uint32_t>(probe_->values.size());
     Array<Entry> entries;
-    if (!entries.reserve(most_entries(n - begin, kBatchEntries))) return false;
+    const std::size_t most = batch_entries(j_.limits);
+    if (!entries.reserve(most_entries(n - begin, most))) return false;
     std::uint32_t p = begin;
     for (; p < n; ++p) {
         const unsigned count = keys_of(values[p], j_.folded);
-        if (entries.size() + count > kBatchEntries && p > begin) break;
-        for (unsigned i = 0; i < count; ++i) entries.push(entry(j_.folded[i], p));
+        if (entries.size() + count > most && p > begin) break;
+        for (unsigned i = 0; i < count; ++i) {
+            if (!entries.push(entry(j_.folded[i], p))) return false;
+        }
         if (kill_.killed()) return false;
     }
     probes_.end = p;
@@ -811,10 +799,13 @@ bool Run::key_probes(std::uint32_t begin) {
 bool Run::verify(const Side& sa, std::uint32_t a, const Side& sb, std::uint32_t b, double& score,
                  bool& within) {
     within = false;
+    // Counted whether or not the measure runs: a join of every pair may
+    // drop nearly all of them by their profiles.
+    if (kill_.killed_after(16)) return false;
     if (!may_be_within(sa.profiles[a], sb.profiles[b], ops_, j_.bound, needs_)) return true;
     const Value& x = sa.values[a];
     const Value& y = sb.values[b];
-    kill_.killed_after(x.len + y.len + 16);
+    if (kill_.killed_after(x.len + y.len)) return false;
     if (ops_.similarity) {
         score = ops_.score(x.text, y.text, x.len, y.len);
         if (std::isnan(score)) return false;
@@ -837,6 +828,7 @@ template <typename Visit>
 bool Run::candidates(std::uint32_t probe, Visit visit) {
     const std::uint32_t last = self_ ? std::min(probe, block_.end) : block_.end;
     if (!keyed()) {
+        if (last > block_.begin && kill_.killed_after(last - block_.begin)) return false;
         for (std::uint32_t u = block_.begin; u < last; ++u) {
             if (!visit(u)) return false;
         }
@@ -919,13 +911,16 @@ bool Run::emit_probe(std::uint32_t probe, std::uint64_t skip) {
         // [first,second,score], and a comma: a score takes at most 24.
         const std::size_t bytes = 5 + JsonId{&irows[first], j_.numeric_ids}.length() +
                                   JsonId{&prows[second], j_.numeric_ids}.length() + 24;
-        if (out_bytes_ + bytes > kJoinPieceBytes && out_.size() > 0) {
+        if (out_bytes_ + bytes > j_.limits.piece_bytes && out_.size() > 0) {
             full_ = true;
             next_ = Cursor{block_.begin, probe, seen - 1};
             return false;
         }
         out_bytes_ += bytes;
-        return out_.push({first, second, score});
+        const bool index_left = index_ == &j_.sides[0];
+        const std::uint32_t upper = self_ ? std::min(first, second) : index_left ? first : second;
+        const std::uint32_t lower = self_ ? std::max(first, second) : index_left ? second : first;
+        return out_.push({std::uint64_t{upper} << 32 | lower, score});
     };
     const std::uint32_t* iorder = index_->order.data();
     const std::uint32_t* porder = probe_->order.data();
@@ -1051,15 +1046,19 @@ bool Run::write_pairs(const Cursor* next) {
     if (!out.reserve(out_bytes_ + 128)) return false;
     write_cursor(out, next);
     write_text(out, ",\"pairs\":[");
-    const Row* irows = index_->rows.data();
-    const Row* prows = probe_->rows.data();
+    // In the order the rows came in: a scan of an InnoDB table gives them
+    // in the order of its primary key, and a table of the pairs is then
+    // written from one end to the other.
+    std::sort(out_.begin(), out_.end(),
+              [](const PairOut& a, const PairOut& b) { return a.rows < b.rows; });
+    if (kill_.killed_after(out_.size() * 24)) return false;
+    const Row* left = j_.sides[0].rows.data();
+    const Row* right = j_.sides[self_ ? 0 : 1].rows.data();
     const auto push = [&](char c) { out.push(c); };
     for (std::size_t i = 0; i < out_.size(); ++i) {
         const PairOut& p = out_[i];
-        const Row* first = &irows[p.first];
-        const Row* second = &prows[p.second];
-        if (!j_.link && id_before(*second, *first)) std::swap(first, second);
-        if (self_ == false && index_ != &j_.sides[0]) std::swap(first, second);
+        const Row* first = &left[p.rows >> 32];
+        const Row* second = &right[p.rows & 0xffffffffu];
         if (i > 0) out.push(',');
         out.push('[');
         JsonId{first, j_.numeric_ids}.write(push);
@@ -1127,7 +1126,7 @@ bool Run::write_clusters(std::uint64_t from, std::uint64_t* next) {
                 size += 4 + JsonId{&rows[order[v.first + r]], j_.numeric_ids}.length() + 11;
             }
         }
-        if (bytes + size > kJoinPieceBytes && c > from) break;
+        if (bytes + size > j_.limits.piece_bytes && c > from) break;
         bytes += size;
         if (kill_.killed_after(size)) return false;
     }
@@ -1139,25 +1138,50 @@ bool Run::write_clusters(std::uint64_t from, std::uint64_t* next) {
     write_cursor(out, c < components ? &cursor : nullptr);
     write_text(out, ",\"clusters\":[");
     const auto push = [&](char ch) { out.push(ch); };
-    bool first = true;
-    // A component's label is the place of its first row in the order of
-    // rows, the same in every piece; a row apart has its own place.
+    // The rows of components of more than one row with their component's
+    // label, the place of its first row in the order of values and rows (the
+    // same in every piece); the rows alone by themselves. Both in the order
+    // the rows came in, as pairs are.
+    Array<std::uint64_t> labelled;
+    Array<std::uint32_t> alone;
+    std::size_t count = 0;
+    for (auto k = static_cast<std::uint32_t>(from); k < c; ++k) {
+        for (std::uint32_t m = start[k]; m < start[k + 1]; ++m) count += values[members[m]].rows;
+    }
+    if (!labelled.reserve(count) || !alone.reserve(count)) return false;
     for (auto k = static_cast<std::uint32_t>(from); k < c; ++k) {
         bool apart = false;
         if (!rows_apart(k, apart)) return false;
-        const std::uint32_t label = values[members[start[k]]].first;
+        const Value& lead = values[members[start[k]]];
+        const bool single = apart || (start[k + 1] - start[k] == 1 && lead.rows == 1);
         for (std::uint32_t m = start[k]; m < start[k + 1]; ++m) {
             const Value& v = values[members[m]];
             for (std::uint32_t r = 0; r < v.rows; ++r) {
-                if (!first) out.push(',');
-                first = false;
-                out.push('[');
-                JsonId{&rows[order[v.first + r]], j_.numeric_ids}.write(push);
-                out.push(',');
-                write_number(out, std::uint64_t{apart ? v.first + r : label});
-                out.push(']');
+                const std::uint32_t row = order[v.first + r];
+                if (single) {
+                    alone.push(row);
+                } else {
+                    labelled.push(std::uint64_t{row} << 32 | lead.first);
+                }
             }
         }
+    }
+    std::sort(labelled.begin(), labelled.end());
+    std::sort(alone.begin(), alone.end());
+    if (kill_.killed_after(count * 24)) return false;
+    for (std::size_t i = 0; i < labelled.size(); ++i) {
+        if (i > 0) out.push(',');
+        out.push('[');
+        JsonId{&rows[labelled[i] >> 32], j_.numeric_ids}.write(push);
+        out.push(',');
+        write_number(out, labelled[i] & 0xffffffffu);
+        out.push(']');
+        if (kill_.killed_after(64)) return false;
+    }
+    write_text(out, "],\"alone\":[");
+    for (std::size_t i = 0; i < alone.size(); ++i) {
+        if (i > 0) out.push(',');
+        JsonId{&rows[alone[i]], j_.numeric_ids}.write(push);
         if (kill_.killed_after(64)) return false;
     }
     write_text(out, "]}");
@@ -1171,7 +1195,8 @@ const char* Run::piece(unsigned long* length) {
         j_.piece.clear();
         if (!j_.piece.reserve(64)) return nullptr;
         write_cursor(j_.piece, nullptr);
-        write_text(j_.piece, j_.result == JoinResult::kPairs ? ",\"pairs\":[]}" : ",\"clusters\":[]}");
+        write_text(j_.piece, j_.result == JoinResult::kPairs ? ",\"pairs\":[]}"
+                                                              : ",\"clusters\":[],\"alone\":[]}");
         *length = j_.piece.size();
         return j_.piece.data();
     }
@@ -1209,12 +1234,13 @@ bool join_bound_suits(JoinMeasure measure, double bound) {
 
 bool join_is_similarity(JoinMeasure measure) { return ops_of(measure).similarity; }
 
-Join* join_create(JoinMeasure measure, JoinResult result, bool numeric_ids) {
+Join* join_create(JoinMeasure measure, JoinResult result, bool numeric_ids, JoinLimits limits) {
     Join* join = new (std::nothrow) Join;
     if (join == nullptr) return nullptr;
     join->measure = measure;
     join->result = result;
     join->numeric_ids = numeric_ids;
+    join->limits = limits;
     join->ops = &ops_of(measure);
     return join;
 }

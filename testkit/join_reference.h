@@ -73,29 +73,6 @@ inline std::string score_text(likeness::JoinMeasure m, double score) {
     return std::string(text, std::to_chars(text, text + sizeof text, score).ptr);
 }
 
-// An integer as the server writes one: an optional '-', then digits, no
-// leading zero.
-inline bool integer_text(std::string_view s) {
-    const std::size_t sign = !s.empty() && s[0] == '-';
-    if (s.size() == sign || s.size() - sign > 20 || (s[sign] == '0' && s.size() > sign + 1)) {
-        return false;
-    }
-    return std::all_of(s.begin() + static_cast<long>(sign), s.end(),
-                       [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// The order of ids: integers by number, others by bytes.
-inline bool id_before(std::string_view a, std::string_view b) {
-    if (integer_text(a) && integer_text(b)) {
-        const bool na = a[0] == '-', nb = b[0] == '-';
-        if (na != nb) return na;
-        const bool less = a.size() != b.size() ? a.size() < b.size() : a < b;
-        const bool greater = a.size() != b.size() ? a.size() > b.size() : a > b;
-        return na ? greater : less;
-    }
-    return a < b;
-}
-
 // A JSON number's text, by its grammar.
 inline bool json_number(std::string_view s) {
     std::size_t i = 0;
@@ -168,26 +145,24 @@ inline std::optional<std::string_view> argument(const UDF_ARGS* args, unsigned i
 inline std::string two_rows(const UDF_ARGS* args, likeness::JoinMeasure m, bool clusters) {
     const std::string head = "{\"next\":null,\"";
     const std::string list = clusters ? "clusters\":[" : "pairs\":[";
+    const std::string end = clusters ? "],\"alone\":[]}" : "]}";
     const auto a = argument(args, 0), b = argument(args, 1);
     const bool link = args->arg_count > 4;
     double bound;
     std::memcpy(&bound, args->args[2], sizeof bound);
-    if (!a || !b || (link && !argument(args, 4))) return head + list + "]}";
+    if (!a || !b || (link && !argument(args, 4))) return head + list + end;
     // Row one: id a, value b; row two: id b, value a.
     const Score s = score(m, *b, *a, bound);
     const std::string ja = json_id(*a, true), jb = json_id(*b, true);
+    // Row one came first.
     if (!clusters) {
         if (!s.within) return head + list + "]}";
-        const bool a_first = link || !id_before(*b, *a);
-        return head + list + "[" + (a_first ? ja : jb) + "," + (a_first ? jb : ja) + "," +
-               score_text(m, s.score) + "]]}";
+        return head + list + "[" + ja + "," + jb + "," + score_text(m, s.score) + "]]}";
     }
-    // Components in the order of their values' bytes, rows by id, each
-    // labelled by the place of its first row.
-    const bool one_value = *a == *b;
-    const bool row_one_first = one_value ? !id_before(*b, *a) : *b < *a;
-    const std::string first = row_one_first ? ja : jb, second = row_one_first ? jb : ja;
-    return head + list + "[" + first + ",0],[" + second + "," + (s.within ? "0" : "1") + "]]}";
+    // Together, labelled by the place of the first in the order of values,
+    // 0; else each alone.
+    if (s.within) return head + list + "[" + ja + ",0],[" + jb + ",0]],\"alone\":[]}";
+    return head + list + "],\"alone\":[" + ja + "," + jb + "]}";
 }
 
 }  // namespace join_reference

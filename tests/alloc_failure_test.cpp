@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <string>
@@ -202,6 +203,57 @@ TEST(AllocationFailure, EntryPointsRefuseOrAnswerNull) {
         });
         EXPECT_GE(sites, 1);
         std::printf("%s: failed each of its %d allocations in turn\n", f.name.c_str(), sites);
+    }
+}
+
+// A join of values in several blocks and pieces: each allocation of each
+// piece failed in turn, rows and all.
+TEST(AllocationFailure, JoinsFailCleanly) {
+    using likeness::JoinMeasure;
+    using likeness::JoinResult;
+    std::vector<std::pair<std::string, std::string>> rows;
+    Pairs random(5);
+    for (int i = 0; i < 40; ++i) {
+        rows.emplace_back(std::to_string(i), random.random("abcd", 3 + random.below(6)));
+    }
+    const struct {
+        JoinMeasure measure;
+        double bound;
+        JoinResult result;
+    } joins[] = {{JoinMeasure::kJaroWinkler, 0.8, JoinResult::kPairs},
+                 {JoinMeasure::kLevenshtein, 2, JoinResult::kClusters},
+                 {JoinMeasure::kOsaUtf8, 5, JoinResult::kPairs}};
+    for (const auto& j : joins) {
+        SCOPED_TRACE(static_cast<int>(j.measure));
+        std::string cursor;
+        int pieces = 0;
+        do {
+            // The next cursor, read without allocating: the rows' strings
+            // are the test's, allocated before.
+            char next[64] = "";
+            const int sites = fail_each_allocation([&] {
+                likeness::Join* join = likeness::join_create(j.measure, j.result, true, {500, 6000});
+                if (join == nullptr) return true;
+                for (const auto& [id, value] : rows) {
+                    likeness::join_add(*join, {id.data(), id.size(), value.data(), value.size(), false,
+                                               j.bound, cursor.data(), cursor.size(), false});
+                }
+                unsigned long length = 0;
+                const char* piece = likeness::join_piece(*join, &length);
+                if (piece != nullptr) {
+                    const char* end = std::strchr(piece + 9, '"');
+                    const std::size_t n = piece[8] == '"' ? end - (piece + 9) : 0;
+                    std::memcpy(next, piece + 9, n);
+                    next[n] = 0;
+                }
+                likeness::join_destroy(join);
+                return piece == nullptr;
+            });
+            EXPECT_GE(sites, 1);
+            cursor = next;
+            ++pieces;
+        } while (!cursor.empty() && !testing::Test::HasFailure());
+        EXPECT_GT(pieces, 1);
     }
 }
 
