@@ -1,10 +1,17 @@
 // Checks, when the library is built, that install.sql registers and
 // uninstall.sql drops exactly the functions of sql_functions.h, in its order
 // and with their result types: users run the scripts from the tree, so they
-// stay files of their own, checked against the one list.
-//   check_scripts INSTALL.sql UNINSTALL.sql
+// stay files of their own, checked against the one list. And that the
+// catalog of index.sql, which its procedures read, agrees with the library:
+// each kind's bounds and newest version of keys, its key functions, and a
+// join function of each measure.
+//   check_scripts INSTALL.sql UNINSTALL.sql INDEX.sql
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,6 +37,90 @@ bool matches(const char* path, const std::vector<std::string>& expected) {
     return false;
 }
 
+// The catalog's facts, one to a line: "name": value within the object of a
+// kind ("kinds.edits.newest_version") or of a measure
+// ("measures.jaro.kind").
+std::map<std::string, std::string> catalog_facts(const char* path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string all = text.str();
+    const std::size_t begin = all.find("likeness.catalog()");
+    const std::size_t end = all.find("}'//", begin);
+    std::map<std::string, std::string> facts;
+    if (begin == std::string::npos || end == std::string::npos) return facts;
+    std::istringstream lines(all.substr(begin, end - begin));
+    const std::regex object(R"re(^\s*"(\w+)": \{(.*?)\}?,?$)re");
+    const std::regex fact(R"re("(\w+)": ("[^"]*"|[^,}\s]+))re");
+    std::vector<std::string> path_of;  // the objects the line is within
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_match(line, m, object)) {
+            const std::string name = m[1];
+            std::string inner = m[2];
+            const bool closed = line.back() == '}' || line.rfind("},") == line.size() - 2;
+            std::string prefix;
+            for (const std::string& p : path_of) prefix += p + ".";
+            for (std::sregex_iterator f(inner.begin(), inner.end(), fact), none; f != none; ++f) {
+                facts[prefix + name + "." + (*f)[1].str()] = (*f)[2];
+            }
+            if (!closed) path_of.push_back(name);
+        } else if (std::regex_search(line, m, fact)) {
+            std::string prefix;
+            for (const std::string& p : path_of) prefix += p + ".";
+            facts[prefix + m[1].str()] = m[2];
+        } else if (line.find('}') != std::string::npos && !path_of.empty()) {
+            path_of.pop_back();
+        }
+    }
+    return facts;
+}
+
+bool catalog_agrees(const char* path, const std::set<std::string>& functions) {
+    const auto facts = catalog_facts(path);
+    const auto number = [&](const std::string& key) {
+        const auto it = facts.find(key);
+        return it == facts.end() ? -1.0 : std::stod(it->second);
+    };
+    bool ok = true;
+    const auto expect = [&](bool holds, const std::string& what) {
+        if (!holds) std::cerr << path << ": the catalog does not match the library: " << what << '\n';
+        ok = ok && holds;
+    };
+    expect(number("kinds.edits.least_keyed") == 0, "kinds.edits.least_keyed is 0");
+    expect(number("kinds.edits.most_keyed") == likeness::kMaxKeysBound,
+           "kinds.edits.most_keyed is kMaxKeysBound, " + std::to_string(likeness::kMaxKeysBound));
+    expect(number("kinds.edits.newest_version") == likeness::kNewestKeysVersion,
+           "kinds.edits.newest_version is kNewestKeysVersion, " +
+               std::to_string(likeness::kNewestKeysVersion));
+    expect(number("kinds.similarity.least_keyed") == likeness::kLeastKeysThreshold,
+           "kinds.similarity.least_keyed is kLeastKeysThreshold");
+    expect(number("kinds.similarity.most_keyed") == 1, "kinds.similarity.most_keyed is 1");
+    expect(number("kinds.similarity.newest_version") == likeness::kSimilarityKeysVersion,
+           "kinds.similarity.newest_version is kSimilarityKeysVersion, " +
+               std::to_string(likeness::kSimilarityKeysVersion));
+    std::size_t measures = 0, key_functions = 0;
+    for (const auto& [key, value] : facts) {
+        const std::string name = value.size() > 1 && value[0] == '"' ? value.substr(1, value.size() - 2) : value;
+        if (key.rfind("kinds.", 0) == 0 && key.find(".functions.") != std::string::npos) {
+            ++key_functions;
+            expect(functions.count(name) == 1, key + ": " + name + " is a function of the library");
+        }
+        if (key.rfind("measures.", 0) == 0 && key.size() > 5 && key.substr(key.size() - 5) == ".kind") {
+            ++measures;
+            const std::string measure = key.substr(9, key.size() - 14);
+            for (const char* join : {"_pairs", "_clusters"}) {
+                expect(functions.count(measure + join) == 1,
+                       key + ": " + measure + join + " is a function of the library");
+            }
+            expect(facts.count("kinds." + name + ".table") == 1, key + ": " + name + " is a kind");
+        }
+    }
+    expect(key_functions == 4, "four key functions, two forms of two kinds");
+    expect(measures > 0, "the catalog names its measures");
+    return ok;
+}
+
 }  // namespace
 
 #define LIKENESS_INSTALL_LINE(name, Value, Arguments, measure, refusal)                \
@@ -37,13 +128,15 @@ bool matches(const char* path, const std::vector<std::string>& expected) {
         " RETURNS " + likeness::sql::Value::kSqlType + " SONAME 'likeness.so';",
 #define LIKENESS_UNINSTALL_LINE(name, Value, Arguments, measure, refusal) \
     "DROP FUNCTION IF EXISTS " #name ";",
+#define LIKENESS_FUNCTION_NAME(name, Value, Arguments, measure, refusal) #name,
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: check_scripts INSTALL.sql UNINSTALL.sql\n";
+    if (argc != 4) {
+        std::cerr << "usage: check_scripts INSTALL.sql UNINSTALL.sql INDEX.sql\n";
         return 2;
     }
     const bool install = matches(argv[1], {LIKENESS_SQL_FUNCTIONS(LIKENESS_INSTALL_LINE)});
     const bool uninstall = matches(argv[2], {LIKENESS_SQL_FUNCTIONS(LIKENESS_UNINSTALL_LINE)});
-    return install && uninstall ? 0 : 1;
+    const bool catalog = catalog_agrees(argv[3], {LIKENESS_SQL_FUNCTIONS(LIKENESS_FUNCTION_NAME)});
+    return install && uninstall && catalog ? 0 : 1;
 }

@@ -1,72 +1,202 @@
--- Exact candidate indexes over a text column, kept in side tables by
--- triggers: one for "within k edits" and one for "jarowinkler at least a
--- threshold"; and fuzzy search and deduplication in one call, through an
--- index that serves them or by a scan: the procedures of the database
--- `likeness`. MariaDB 10.6 or
--- later (JSON_TABLE); run it after install.sql. Safe to run again. The
--- procedures run with the caller's rights (SQL SECURITY INVOKER); see
--- docs/index.md for what a caller needs.
--- Read as UTF-8 whatever the client's locale: the procedures are compiled in
--- the character set they were created with.
+-- The procedures of the database `likeness`, for MariaDB 10.6 or later
+-- (JSON_TABLE); run this after install.sql. Safe to run again.
+--
+-- Three kinds of work over a text column of a table:
+-- - exact candidate indexes, kept in side tables by triggers: one for
+--   "within k edits", one for "jarowinkler at least a threshold";
+-- - fuzzy search in one call, through an index that serves it or by a scan;
+-- - joins in memory, through the library's join functions: every near pair
+--   of one table (pairs), of two tables (link), and the clusters they make.
+--
+-- Sections: the catalog of kinds and measures, which every branch reads;
+-- helpers; an index's identity; building an index; upkeep; queries; joins.
+-- The public procedures are those docs/index.md names; every routine
+-- marked "Internal." serves them and may change between releases.
+--
+-- The procedures run with the caller's rights (SQL SECURITY INVOKER); see
+-- docs/index.md for what a caller needs. Read as UTF-8 whatever the
+-- client's locale: the procedures are compiled in the character set they
+-- were created with.
 SET NAMES utf8mb4;
 CREATE DATABASE IF NOT EXISTS likeness CHARACTER SET utf8mb4;
 ALTER DATABASE likeness CHARACTER SET utf8mb4;
 
 DELIMITER //
 
--- Runs a statement built as text (CREATE TRIGGER, for one, is refused in
--- a procedure's body but runs this way).
+-- ---------------------------------------------------------------------------
+-- The catalog
+-- ---------------------------------------------------------------------------
+
+-- Internal. Each kind of index and each measure: for a kind, the suffixes of
+-- its side table and triggers, its name in messages, what its bound is
+-- called, the procedure that creates it, its key function for each form,
+-- the newest version of its keys, the bounds its keys serve, the direction
+-- in which a score is within the bound, whether a bound is a whole number,
+-- and the type of a score; for a measure, its kind and form. The build
+-- checks it against the library (sql/check_scripts.cpp): the limits
+-- against the library's own, the functions against its table of functions;
+-- keep one fact to a line.
+CREATE OR REPLACE FUNCTION likeness.catalog()
+  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN '{
+  "kinds": {
+    "edits": {
+      "table": "keys",
+      "triggers": "",
+      "named": "",
+      "bound_name": "k",
+      "creator": "likeness.create_index",
+      "functions": {"bytes": "editdistance_keys", "utf8": "editdistance_utf8_keys"},
+      "newest_version": 2,
+      "least_keyed": 0,
+      "most_keyed": 3,
+      "within": "at most",
+      "whole": true,
+      "score": "BIGINT"
+    },
+    "similarity": {
+      "table": "jw",
+      "triggers": "jw_",
+      "named": "similarity ",
+      "bound_name": "threshold",
+      "creator": "likeness.create_similarity_index",
+      "functions": {"bytes": "jarowinkler_keys", "utf8": "jarowinkler_utf8_keys"},
+      "newest_version": 1,
+      "least_keyed": 0.8,
+      "most_keyed": 1,
+      "within": "at least",
+      "whole": false,
+      "score": "DOUBLE"
+    }
+  },
+  "measures": {
+    "editdistance": {"kind": "edits", "form": "bytes"},
+    "editdistance_dl": {"kind": "edits", "form": "bytes"},
+    "editdistance_utf8": {"kind": "edits", "form": "utf8"},
+    "editdistance_dl_utf8": {"kind": "edits", "form": "utf8"},
+    "jaro": {"kind": "similarity", "form": "bytes"},
+    "jarowinkler": {"kind": "similarity", "form": "bytes"},
+    "jaro_utf8": {"kind": "similarity", "form": "utf8"},
+    "jarowinkler_utf8": {"kind": "similarity", "form": "utf8"}
+  }
+}'//
+
+-- Internal. A fact of a kind of index.
+CREATE OR REPLACE FUNCTION likeness.kind_fact(kind VARCHAR(10), fact VARCHAR(20))
+  RETURNS VARCHAR(64) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN JSON_VALUE(likeness.catalog(), CONCAT('$.kinds.', kind, '.', fact))//
+
+-- Internal. A fact of a measure, NULL for a name that is none.
+CREATE OR REPLACE FUNCTION likeness.measure_fact(measure VARCHAR(64) CHARACTER SET utf8mb4, fact VARCHAR(20))
+  RETURNS VARCHAR(64) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN IF(JSON_CONTAINS(JSON_KEYS(likeness.catalog(), '$.measures'), JSON_QUOTE(measure)),
+            JSON_VALUE(likeness.catalog(), CONCAT('$.measures.', measure, '.', fact)), NULL)//
+
+-- Internal. The forms of a kind of index, as a JSON array.
+CREATE OR REPLACE FUNCTION likeness.forms(kind VARCHAR(10))
+  RETURNS TEXT DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN JSON_KEYS(likeness.catalog(), CONCAT('$.kinds.', kind, '.functions'))//
+
+-- Internal. The names of a JSON array in words: 'a', 'b' or 'c'.
+CREATE OR REPLACE FUNCTION likeness.in_words(names TEXT CHARACTER SET utf8mb4)
+  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN REGEXP_REPLACE(REPLACE(REPLACE(REPLACE(names, '"', ''''), '[', ''), ']', ''), ', ([^,]*)$', ' or \\1')//
+
+-- ---------------------------------------------------------------------------
+-- Helpers
+-- ---------------------------------------------------------------------------
+
+-- Internal. Runs a statement built as text (CREATE TRIGGER, for one, is
+-- refused in a procedure's body but runs this way).
 CREATE OR REPLACE PROCEDURE likeness.run(statement LONGTEXT CHARACTER SET utf8mb4) SQL SECURITY INVOKER
   EXECUTE IMMEDIATE statement//
 
--- An identifier quoted for dynamic SQL: backticks, and a backtick doubled.
+-- Internal. An identifier quoted for dynamic SQL: backticks, and a backtick
+-- doubled.
 CREATE OR REPLACE FUNCTION likeness.quoted(name VARCHAR(64) CHARACTER SET utf8mb4)
   RETURNS VARCHAR(130) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
   RETURN CONCAT('`', REPLACE(name, '`', '``'), '`')//
 
--- The names of an index of a kind ('edits' or 'similarity') on
--- tbl.text_col: its side table (part 'table') and its triggers ('ai', 'au',
--- 'ad'). The edit-distance index keeps the names it has always had.
+-- Internal.
+CREATE OR REPLACE PROCEDURE likeness.fail(message VARCHAR(600) CHARACTER SET utf8mb4) SQL SECURITY INVOKER
+  SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = message//
+
+-- Internal. The warning that says which way a call went.
+CREATE OR REPLACE PROCEDURE likeness.warn(message VARCHAR(600) CHARACTER SET utf8mb4) SQL SECURITY INVOKER
+  SIGNAL SQLSTATE '01000' SET MESSAGE_TEXT = message//
+
+-- Names are compared with information_schema in its own character set,
+-- utf8mb3, which holds every identifier: in utf8mb4 the server reads every
+-- table of every database to answer.
+
+-- Internal. Whether db.tbl exists.
+CREATE OR REPLACE FUNCTION likeness.table_exists(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4)
+  RETURNS INT NOT DETERMINISTIC READS SQL DATA SQL SECURITY INVOKER
+  RETURN EXISTS (SELECT 1 FROM information_schema.TABLES
+                 WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3))//
+
+-- Internal. The id column of a table that may be searched or joined: its
+-- single-column primary key, after checking that the table and the text
+-- column exist.
+CREATE OR REPLACE PROCEDURE likeness.id_column(caller VARCHAR(40), db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
+    OUT id_col VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  IF NOT likeness.table_exists(db, tbl) THEN
+    CALL likeness.fail(CONCAT(caller, ': no table ', db, '.', tbl));
+  END IF;
+  IF NOT EXISTS (SELECT 1 FROM information_schema.COLUMNS
+                 WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+                   AND COLUMN_NAME = CONVERT(text_col USING utf8mb3)) THEN
+    CALL likeness.fail(CONCAT(caller, ': no column ', text_col, ' in ', db, '.', tbl));
+  END IF;
+  SELECT IF(COUNT(*) = 1, MAX(COLUMN_NAME), NULL) INTO id_col FROM information_schema.KEY_COLUMN_USAGE
+    WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+      AND CONSTRAINT_NAME = 'PRIMARY';
+  IF id_col IS NULL THEN
+    CALL likeness.fail(CONCAT(caller, ': ', db, '.', tbl, ' has no single-column primary key'));
+  END IF;
+END//
+
+-- Internal. A column's type as a table of results declares it: its type,
+-- and for text its character set and collation.
+CREATE OR REPLACE FUNCTION likeness.column_type(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, col VARCHAR(64) CHARACTER SET utf8mb4)
+  RETURNS VARCHAR(400) CHARACTER SET utf8mb4 NOT DETERMINISTIC READS SQL DATA SQL SECURITY INVOKER
+  RETURN (SELECT CONCAT(COLUMN_TYPE, IFNULL(CONCAT(' CHARACTER SET ', CHARACTER_SET_NAME, ' COLLATE ', COLLATION_NAME), ''))
+          FROM information_schema.COLUMNS
+          WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+            AND COLUMN_NAME = CONVERT(col USING utf8mb3))//
+
+-- ---------------------------------------------------------------------------
+-- An index's identity
+-- ---------------------------------------------------------------------------
+
+-- Internal. The names of an index of a kind on tbl.text_col: its side table
+-- (part 'table') and its triggers ('ai', 'au', 'ad').
 CREATE OR REPLACE FUNCTION likeness.side_name(tbl VARCHAR(64) CHARACTER SET utf8mb4,
     text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), part VARCHAR(8))
   RETURNS VARCHAR(200) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
   RETURN CONCAT(tbl, '__', text_col, '__',
-    CASE WHEN kind = 'edits' AND part = 'table' THEN 'keys'
-         WHEN kind = 'edits' THEN part
-         WHEN part = 'table' THEN 'jw'
-         ELSE CONCAT('jw_', part) END)//
+    IF(part = 'table', likeness.kind_fact(kind, 'table'), CONCAT(likeness.kind_fact(kind, 'triggers'), part)))//
 
--- The version of keys that new indexes of a kind get, and upgrade_index
--- moves older ones to.
-CREATE OR REPLACE FUNCTION likeness.newest_version(kind VARCHAR(10))
-  RETURNS INT DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN IF(kind = 'edits', 2, 1)//
+-- Internal. The form of a key function, by the catalog.
+CREATE OR REPLACE FUNCTION likeness.form_of(keys_function VARCHAR(30))
+  RETURNS VARCHAR(16) DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN SUBSTRING_INDEX(JSON_UNQUOTE(JSON_SEARCH(likeness.catalog(), 'one', keys_function, NULL,
+                                                  '$.kinds.*.functions')), '.', -1)//
 
--- What a side table's comment records of its index, which find_index reads.
+-- Internal. What a side table's comment records of its index, which
+-- find_index reads.
 CREATE OR REPLACE FUNCTION likeness.index_comment(kind VARCHAR(10), keys_function VARCHAR(30), bound VARCHAR(40),
     version INT, id_col VARCHAR(64) CHARACTER SET utf8mb4)
   RETURNS VARCHAR(300) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
   RETURN CONCAT('likeness index: kind=', kind, ' function=', keys_function, ' form=', likeness.form_of(keys_function),
                 ' bound=', bound, ' version=', version, ' id=', id_col)//
 
-CREATE OR REPLACE PROCEDURE likeness.fail(message VARCHAR(600) CHARACTER SET utf8mb4) SQL SECURITY INVOKER
-  SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = message//
-
--- The keys of an expression as a table j with one column k: the key
--- function called with its bound (k, or the threshold as the double it was
--- given) and, past version 1, its version.
-CREATE OR REPLACE FUNCTION likeness.keys_rows(keys_function VARCHAR(30), value_expr TEXT CHARACTER SET utf8mb4,
-    bound VARCHAR(40), version INT)
-  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN CONCAT('JSON_TABLE(', keys_function, '(', value_expr, ', ',
-    IF(keys_function LIKE 'jarowinkler%', CONCAT('CAST(', QUOTE(bound), ' AS DOUBLE)'), bound),
-    IF(version > 1, CONCAT(', ', version), ''), '), ''$[*]'' COLUMNS (k BIGINT PATH ''$'')) j')//
-
--- Names are compared with information_schema in its own character set,
--- utf8mb3, which holds every identifier: in utf8mb4 the server reads every
--- table of every database to answer.
---
--- An existing index of a kind, read from its side table's comment
+-- Internal. An existing index of a kind, read from its side table's comment
 -- "likeness index: kind=K function=F form=bytes|utf8 bound=B version=V id=NAME" (or, from
 -- the first release, "likeness index: function=F k=K id=NAME"), the id
 -- column's name, which may hold anything, last. Found is 0 when there is
@@ -92,7 +222,7 @@ BEGIN
       version = IF(note LIKE '% k=%', 1, SUBSTRING_INDEX(note, ' version=', -1));
 END//
 
--- The same, failing when there is none.
+-- Internal. The same, failing when there is none.
 CREATE OR REPLACE PROCEDURE likeness.index_of(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10),
     OUT side VARCHAR(200) CHARACTER SET utf8mb4, OUT keys_function VARCHAR(30), OUT bound VARCHAR(40),
@@ -102,15 +232,29 @@ BEGIN
   DECLARE found INT;
   CALL likeness.find_index(db, tbl, text_col, kind, found, side, keys_function, bound, version, id_col);
   IF NOT found THEN
-    CALL likeness.fail(CONCAT('likeness: no ', IF(kind = 'edits', '', 'similarity '), 'index on ',
+    CALL likeness.fail(CONCAT('likeness: no ', likeness.kind_fact(kind, 'named'), 'index on ',
                               db, '.', tbl, '.', text_col));
   END IF;
 END//
 
--- The rows of a fresh build: every key of every row, INSERT IGNORE into
--- target (the side table, or a copy of its shape), in the order of the
--- keys, so that a side table larger than the buffer pool is written from
--- one end to the other rather than at random.
+-- ---------------------------------------------------------------------------
+-- Building an index
+-- ---------------------------------------------------------------------------
+
+-- Internal. The keys of an expression as a table j with one column k: the
+-- key function called with its bound (k, or the threshold as the double it
+-- was given) and, past version 1, its version.
+CREATE OR REPLACE FUNCTION likeness.keys_rows(keys_function VARCHAR(30), value_expr TEXT CHARACTER SET utf8mb4,
+    bound VARCHAR(40), version INT)
+  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN CONCAT('JSON_TABLE(', keys_function, '(', value_expr, ', ',
+    IF(keys_function LIKE 'jarowinkler%', CONCAT('CAST(', QUOTE(bound), ' AS DOUBLE)'), bound),
+    IF(version > 1, CONCAT(', ', version), ''), '), ''$[*]'' COLUMNS (k BIGINT PATH ''$'')) j')//
+
+-- Internal. The rows of a fresh build: every key of every row, INSERT
+-- IGNORE into target (the side table, or a copy of its shape), in the order
+-- of the keys, so that a side table larger than the buffer pool is written
+-- from one end to the other rather than at random.
 CREATE OR REPLACE PROCEDURE likeness.fill(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
     id_col VARCHAR(64) CHARACTER SET utf8mb4, keys_function VARCHAR(30), bound VARCHAR(40), version INT,
@@ -121,8 +265,8 @@ CREATE OR REPLACE PROCEDURE likeness.fill(db VARCHAR(64) CHARACTER SET utf8mb4,
     likeness.keys_rows(keys_function, CONCAT('t.', likeness.quoted(text_col)), bound, version),
     ' ORDER BY j.k'))//
 
--- The checks every index makes before it is built; the caller names itself
--- in the messages.
+-- Internal. The checks every index makes before it is built; the caller
+-- names itself in the messages.
 CREATE OR REPLACE PROCEDURE likeness.check_indexable(caller VARCHAR(40), db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
     text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10))
@@ -153,8 +297,7 @@ BEGIN
     IF CHAR_LENGTH(name.n) > 64 THEN
       CALL likeness.fail(CONCAT(caller, ': the name ', name.n, ' is longer than 64 characters'));
     END IF;
-    IF EXISTS (SELECT 1 FROM information_schema.TABLES
-               WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(name.n USING utf8mb3))
+    IF likeness.table_exists(db, name.n)
        OR EXISTS (SELECT 1 FROM information_schema.TRIGGERS
                   WHERE TRIGGER_SCHEMA = CONVERT(db USING utf8mb3)
                     AND TRIGGER_NAME = CONVERT(name.n USING utf8mb3)) THEN
@@ -163,12 +306,12 @@ BEGIN
   END FOR;
 END//
 
--- The AFTER triggers that keep an index's side table exact, created or
--- replaced: they see the row as stored (an AUTO_INCREMENT id, the text
--- after BEFORE triggers), and write the keys of every version from
--- least_version to version, which holds the side table exact for each while
--- upgrade_index moves it from one to the next. A row's old keys are removed
--- by (k, id).
+-- Internal. The AFTER triggers that keep an index's side table exact,
+-- created or replaced: they see the row as stored (an AUTO_INCREMENT id,
+-- the text after BEFORE triggers), and write the keys of every version
+-- from least_version to version, which holds the side table exact for each
+-- while upgrade_index moves it from one to the next. A row's old keys are
+-- removed by (k, id).
 CREATE OR REPLACE PROCEDURE likeness.make_triggers(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
     text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), keys_function VARCHAR(30),
@@ -202,21 +345,18 @@ BEGIN
     ' FOR EACH ROW BEGIN ', remove_old, 'END'));
 END//
 
--- Builds an index of a kind: the side table, whose comment records how its
--- keys are made, the triggers that keep it exact, then its rows.
+-- Internal. Builds an index of a kind: the side table, whose comment
+-- records how its keys are made, the triggers that keep it exact, then its
+-- rows.
 CREATE OR REPLACE PROCEDURE likeness.build_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
     text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), keys_function VARCHAR(30),
     bound VARCHAR(40), version INT)
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE id_type VARCHAR(200);
   DECLARE qside VARCHAR(300) CHARACTER SET utf8mb4;
-  SELECT COLUMN_TYPE INTO id_type FROM information_schema.COLUMNS
-    WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
-      AND COLUMN_NAME = CONVERT(id_col USING utf8mb3);
   SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(likeness.side_name(tbl, text_col, kind, 'table')));
-  CALL likeness.run(CONCAT('CREATE TABLE ', qside, ' (k BIGINT NOT NULL, id ', id_type,
+  CALL likeness.run(CONCAT('CREATE TABLE ', qside, ' (k BIGINT NOT NULL, id ', likeness.column_type(db, tbl, id_col),
     ' NOT NULL, PRIMARY KEY (k, id)) ENGINE=InnoDB COMMENT=',
     QUOTE(likeness.index_comment(kind, keys_function, bound, version, id_col))));
   CALL likeness.make_triggers(db, tbl, id_col, text_col, kind, keys_function, bound, version, version);
@@ -225,50 +365,53 @@ BEGIN
   CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, qside);
 END//
 
--- The key function of a form, 'bytes' or 'utf8'; fails for another.
-CREATE OR REPLACE PROCEDURE likeness.form_keys(caller VARCHAR(40), form VARCHAR(16) CHARACTER SET utf8mb4,
-    bytes_function VARCHAR(30), utf8_function VARCHAR(30), OUT keys_function VARCHAR(30))
+-- Internal. Checks a new index's form and bound, and builds it: with the
+-- newest keys of its kind, or, when the session sets the test hook
+-- @likeness_keys_version, with the keys of that version, as an earlier
+-- release built them.
+CREATE OR REPLACE PROCEDURE likeness.create_kind_index(caller VARCHAR(40), kind VARCHAR(10),
+    db VARCHAR(64) CHARACTER SET utf8mb4, tbl VARCHAR(64) CHARACTER SET utf8mb4,
+    id_col VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4, bound DOUBLE,
+    form VARCHAR(16) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
-  SET keys_function = CASE WHEN form = 'bytes' THEN bytes_function WHEN form = 'utf8' THEN utf8_function END;
+  DECLARE keys_function VARCHAR(30) DEFAULT IF(JSON_CONTAINS(likeness.forms(kind), JSON_QUOTE(form)),
+                                                likeness.kind_fact(kind, CONCAT('functions.', form)), NULL);
+  DECLARE least DOUBLE DEFAULT likeness.kind_fact(kind, 'least_keyed');
+  DECLARE most DOUBLE DEFAULT likeness.kind_fact(kind, 'most_keyed');
   IF keys_function IS NULL THEN
-    CALL likeness.fail(CONCAT(caller, ': form must be ''bytes'' or ''utf8'', not ', IFNULL(QUOTE(form), 'NULL')));
+    CALL likeness.fail(CONCAT(caller, ': form must be ', likeness.in_words(likeness.forms(kind)), ', not ',
+                              IFNULL(QUOTE(form), 'NULL')));
   END IF;
+  IF bound IS NULL OR NOT (bound >= least AND bound <= most)
+     OR (likeness.kind_fact(kind, 'whole') = 'true' AND bound <> FLOOR(bound)) THEN
+    CALL likeness.fail(CONCAT(caller, ': ', likeness.kind_fact(kind, 'bound_name'), ' must be from ', least, ' to ',
+                              most, ', not ', IFNULL(bound, 'NULL')));
+  END IF;
+  CALL likeness.check_indexable(caller, db, tbl, id_col, text_col, kind);
+  CALL likeness.build_index(db, tbl, id_col, text_col, kind, keys_function, CONCAT(bound),
+                            IFNULL(@likeness_keys_version, likeness.kind_fact(kind, 'newest_version')));
 END//
 
 CREATE OR REPLACE PROCEDURE likeness.create_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
     text_col VARCHAR(64) CHARACTER SET utf8mb4, k INT, form VARCHAR(16) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
-BEGIN
-  DECLARE keys_function VARCHAR(30);
-  CALL likeness.form_keys('likeness.create_index', form, 'editdistance_keys', 'editdistance_utf8_keys',
-                          keys_function);
-  IF k IS NULL OR k NOT BETWEEN 0 AND 3 THEN
-    CALL likeness.fail(CONCAT('likeness.create_index: k must be from 0 to 3, not ', IFNULL(k, 'NULL')));
-  END IF;
-  CALL likeness.check_indexable('likeness.create_index', db, tbl, id_col, text_col, 'edits');
-  CALL likeness.build_index(db, tbl, id_col, text_col, 'edits', keys_function, k, likeness.newest_version('edits'));
-END//
+  CALL likeness.create_kind_index('likeness.create_index', 'edits', db, tbl, id_col, text_col, k, form)//
 
 CREATE OR REPLACE PROCEDURE likeness.create_similarity_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
     text_col VARCHAR(64) CHARACTER SET utf8mb4, threshold DOUBLE, form VARCHAR(16) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
-BEGIN
-  DECLARE keys_function VARCHAR(30);
-  CALL likeness.form_keys('likeness.create_similarity_index', form, 'jarowinkler_keys', 'jarowinkler_utf8_keys',
-                          keys_function);
-  IF threshold IS NULL OR NOT (threshold >= 0.8 AND threshold <= 1) THEN
-    CALL likeness.fail(CONCAT('likeness.create_similarity_index: threshold must be from 0.8 to 1, not ',
-                              IFNULL(threshold, 'NULL')));
-  END IF;
-  CALL likeness.check_indexable('likeness.create_similarity_index', db, tbl, id_col, text_col, 'similarity');
-  CALL likeness.build_index(db, tbl, id_col, text_col, 'similarity', keys_function, CONCAT(threshold),
-                            likeness.newest_version('similarity'));
-END//
+  CALL likeness.create_kind_index('likeness.create_similarity_index', 'similarity', db, tbl, id_col, text_col,
+                                  threshold, form)//
 
--- Removes the index of a kind: its side table and its three triggers.
+-- ---------------------------------------------------------------------------
+-- Upkeep
+-- ---------------------------------------------------------------------------
+
+-- Internal. Removes the index of a kind: its side table and its three
+-- triggers.
 CREATE OR REPLACE PROCEDURE likeness.remove_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10))
   SQL SECURITY INVOKER
@@ -316,7 +459,8 @@ BEGIN
   CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', report));
   CALL likeness.run(CONCAT('CREATE TEMPORARY TABLE ', report, ' (side_table VARCHAR(64) CHARACTER SET utf8mb4, ',
     'kind VARCHAR(10), side_rows BIGINT, fresh_rows BIGINT, missing BIGINT, spare BIGINT, version INT)'));
-  FOR index_kind IN (SELECT 'edits' AS kind UNION ALL SELECT 'similarity') DO
+  FOR index_kind IN (SELECT kinds.kind FROM JSON_TABLE(JSON_KEYS(likeness.catalog(), '$.kinds'), '$[*]'
+                                                       COLUMNS (kind VARCHAR(10) PATH '$')) kinds) DO
     CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
     IF found THEN
       SET checked = checked + 1;
@@ -342,16 +486,16 @@ BEGIN
   CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', report));
 END//
 
--- Renews each index of the column, failing when it has none: 'rebuild'
--- builds it anew with its kind, bound and key version; 'upgrade' moves one
--- whose keys are older than its kind's newest to the newest keys, in place
--- and answering exactly throughout. An upgrade first has the triggers write
--- the keys of both versions, adds the newest keys of every row, turns the
--- comment to the newest version, whose keys the procedures then use, turns
--- the triggers to the newest keys alone, and deletes the older keys
--- (version 1 keys are the non-negative ones); one that stops (a kill, a
--- right the caller lacks) leaves the index exact, and is finished by
--- upgrading again.
+-- Internal. Renews each index of the column, failing when it has none:
+-- 'rebuild' builds it anew with its kind, bound and key version; 'upgrade'
+-- moves one whose keys are older than its kind's newest to the newest keys,
+-- in place and answering exactly throughout. An upgrade first has the
+-- triggers write the keys of both versions, adds the newest keys of every
+-- row, turns the comment to the newest version, whose keys the procedures
+-- then use, turns the triggers to the newest keys alone, and deletes the
+-- older keys (version 1 keys of the edit-distance index are the
+-- non-negative ones); one that stops (a kill, a right the caller lacks)
+-- leaves the index exact, and is finished by upgrading again.
 CREATE OR REPLACE PROCEDURE likeness.renew_indexes(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4, how VARCHAR(10))
   SQL SECURITY INVOKER
@@ -362,9 +506,10 @@ BEGIN
   DECLARE bound VARCHAR(40);
   DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
   DECLARE qside VARCHAR(300) CHARACTER SET utf8mb4;
-  FOR index_kind IN (SELECT 'edits' AS kind UNION ALL SELECT 'similarity') DO
+  FOR index_kind IN (SELECT kinds.kind FROM JSON_TABLE(JSON_KEYS(likeness.catalog(), '$.kinds'), '$[*]'
+                                                       COLUMNS (kind VARCHAR(10) PATH '$')) kinds) DO
     CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
-    SET indexes = indexes + found, newest = likeness.newest_version(index_kind.kind),
+    SET indexes = indexes + found, newest = likeness.kind_fact(index_kind.kind, 'newest_version'),
         qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
     IF found AND how = 'rebuild' THEN
       CALL likeness.run(CONCAT('DELETE FROM ', qside));
@@ -400,7 +545,11 @@ CREATE OR REPLACE PROCEDURE likeness.upgrade_index(db VARCHAR(64) CHARACTER SET 
   SQL SECURITY INVOKER
   CALL likeness.renew_indexes(db, tbl, text_col, 'upgrade')//
 
--- The kind of index that serves a measure ('edits' or 'similarity'), after
+-- ---------------------------------------------------------------------------
+-- Queries
+-- ---------------------------------------------------------------------------
+
+-- Internal. The kind of a measure ('edits' or 'similarity'), after
 -- checking the measure and its bound: a distance's bound is a whole number
 -- from 0 up, a similarity's from 0 to 1.
 CREATE OR REPLACE PROCEDURE likeness.measure_kind(caller VARCHAR(40), measure VARCHAR(64) CHARACTER SET utf8mb4,
@@ -409,14 +558,12 @@ CREATE OR REPLACE PROCEDURE likeness.measure_kind(caller VARCHAR(40), measure VA
 BEGIN
   -- One statement to decide and one to refuse: a search pays for every one.
   DECLARE problem VARCHAR(600) CHARACTER SET utf8mb4;
-  SET kind = CASE WHEN measure IN ('editdistance', 'editdistance_dl', 'editdistance_utf8', 'editdistance_dl_utf8')
-                    THEN 'edits'
-                  WHEN measure IN ('jaro', 'jarowinkler', 'jaro_utf8', 'jarowinkler_utf8') THEN 'similarity' END,
+  SET kind = likeness.measure_fact(measure, 'kind'),
       problem = CASE
         WHEN kind IS NULL THEN
-          CONCAT(caller, ': measure must be one of editdistance, editdistance_dl, ',
-                 'editdistance_utf8, editdistance_dl_utf8, jaro, jarowinkler, jaro_utf8, jarowinkler_utf8, not ',
-                 IFNULL(QUOTE(measure), 'NULL'))
+          CONCAT(caller, ': measure must be one of ',
+                 REPLACE(REPLACE(REPLACE(JSON_KEYS(likeness.catalog(), '$.measures'), '"', ''), '[', ''), ']', ''),
+                 ', not ', IFNULL(QUOTE(measure), 'NULL'))
         WHEN kind = 'edits' AND (bound IS NULL OR bound < 0 OR bound <> FLOOR(bound) OR bound >= 9.2e18) THEN
           CONCAT(caller, ': the bound of ', measure, ' is a whole number of edits from 0 up, not ',
                  IFNULL(bound, 'NULL'))
@@ -427,11 +574,29 @@ BEGIN
   END IF;
 END//
 
--- The index of the column that serves a measure within a bound, if any: of
--- the measure's kind and form, of k at least the bound (edits) or of a
--- threshold at most it (similarity). Read from the side table's comment
--- alone, so a search through an index looks at nothing else. Else the
--- reason none serves, for the warning of a scan.
+-- Internal. NULL when the keys of a kind serve a bound, else the bounds
+-- they do not serve, in words.
+CREATE OR REPLACE FUNCTION likeness.unkeyed(kind VARCHAR(10), bound DOUBLE)
+  RETURNS VARCHAR(100) DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN CASE
+    WHEN kind = 'edits' AND bound > likeness.kind_fact(kind, 'most_keyed') THEN
+      CONCAT('more than ', likeness.kind_fact(kind, 'most_keyed'), ' edits')
+    WHEN kind = 'similarity' AND bound < likeness.kind_fact(kind, 'least_keyed') THEN
+      CONCAT('a threshold below ', likeness.kind_fact(kind, 'least_keyed')) END//
+
+-- Internal. The index that would serve a measure within a bound, in words.
+CREATE OR REPLACE FUNCTION likeness.wanted_index(measure VARCHAR(64), kind VARCHAR(10), bound DOUBLE)
+  RETURNS VARCHAR(200) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN CONCAT(IF(kind = 'edits', CONCAT('an edit-distance index of k ', bound, ' to ',
+                                          likeness.kind_fact(kind, 'most_keyed')),
+                   CONCAT('a similarity index of threshold ', likeness.kind_fact(kind, 'least_keyed'), ' to ', bound)),
+                ', form ''', likeness.measure_fact(measure, 'form'), ''' (', likeness.kind_fact(kind, 'creator'), ')')//
+
+-- Internal. The index of the column that serves a measure within a bound,
+-- if any: of the measure's kind and form, of k at least the bound (edits)
+-- or of a threshold at most it (similarity). Read from the side table's
+-- comment alone, so a search through an index looks at nothing else. Else
+-- the reason none serves, for the warning of a scan.
 CREATE OR REPLACE PROCEDURE likeness.serving_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
     measure VARCHAR(64), kind VARCHAR(10), bound DOUBLE, OUT serves INT, OUT side VARCHAR(200) CHARACTER SET utf8mb4,
@@ -441,83 +606,31 @@ CREATE OR REPLACE PROCEDURE likeness.serving_index(db VARCHAR(64) CHARACTER SET 
 BEGIN
   DECLARE found INT;
   CALL likeness.find_index(db, tbl, text_col, kind, found, side, keys_function, index_bound, version, id_col);
-  SET serves = found AND likeness.form_of(keys_function) = IF(measure LIKE '%\_utf8', 'utf8', 'bytes')
-               AND IF(kind = 'edits', CAST(index_bound AS DOUBLE) >= bound, CAST(index_bound AS DOUBLE) <= bound);
+  SET serves = found AND likeness.form_of(keys_function) = likeness.measure_fact(measure, 'form')
+               AND IF(likeness.kind_fact(kind, 'within') = 'at most', CAST(index_bound AS DOUBLE) >= bound,
+                      CAST(index_bound AS DOUBLE) <= bound);
   IF NOT serves THEN
-    SET why_not = CASE
-        WHEN kind = 'edits' AND bound > 3 THEN 'no index serves more than 3 edits'
-        WHEN kind = 'similarity' AND bound < 0.8 THEN 'no index serves a threshold below 0.8'
-        WHEN found THEN CONCAT('its index ', side, ' (', IF(kind = 'edits', 'k ', 'threshold '), index_bound,
-                               ', form ''', likeness.form_of(keys_function), ''') does not serve; ',
-                               likeness.wanted_index(measure, kind, bound), ' would serve')
-        ELSE CONCAT(likeness.wanted_index(measure, kind, bound), ' would serve') END;
+    SET why_not = COALESCE(CONCAT('no index serves ', likeness.unkeyed(kind, bound)),
+      IF(found, CONCAT('its index ', side, ' (', likeness.kind_fact(kind, 'bound_name'), ' ', index_bound,
+                       ', form ''', likeness.form_of(keys_function), ''') does not serve; ',
+                       likeness.wanted_index(measure, kind, bound), ' would serve'),
+         CONCAT(likeness.wanted_index(measure, kind, bound), ' would serve')));
   END IF;
 END//
 
--- The form of a key function: 'utf8' or 'bytes'.
-CREATE OR REPLACE FUNCTION likeness.form_of(keys_function VARCHAR(30))
-  RETURNS VARCHAR(8) DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN IF(keys_function LIKE '%\_utf8\_keys', 'utf8', 'bytes')//
-
--- The index that would serve a measure within a bound, in words.
-CREATE OR REPLACE FUNCTION likeness.wanted_index(measure VARCHAR(64), kind VARCHAR(10), bound DOUBLE)
-  RETURNS VARCHAR(200) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN IF(kind = 'edits',
-    CONCAT('an edit-distance index of k ', bound, ' to 3, form ''', IF(measure LIKE '%\_utf8', 'utf8', 'bytes'),
-           ''' (likeness.create_index)'),
-    CONCAT('a similarity index of threshold 0.8 to ', bound, ', form ''', IF(measure LIKE '%\_utf8', 'utf8', 'bytes'),
-           ''' (likeness.create_similarity_index)'))//
-
--- The id column of a table that may be searched: its single-column primary
--- key, after checking that the table and the text column exist.
-CREATE OR REPLACE PROCEDURE likeness.id_column(caller VARCHAR(40), db VARCHAR(64) CHARACTER SET utf8mb4,
-    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
-    OUT id_col VARCHAR(64) CHARACTER SET utf8mb4)
-  SQL SECURITY INVOKER
-BEGIN
-  IF NOT EXISTS (SELECT 1 FROM information_schema.TABLES
-                 WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3)
-                   AND TABLE_NAME = CONVERT(tbl USING utf8mb3)) THEN
-    CALL likeness.fail(CONCAT(caller, ': no table ', db, '.', tbl));
-  END IF;
-  IF NOT EXISTS (SELECT 1 FROM information_schema.COLUMNS
-                 WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
-                   AND COLUMN_NAME = CONVERT(text_col USING utf8mb3)) THEN
-    CALL likeness.fail(CONCAT(caller, ': no column ', text_col, ' in ', db, '.', tbl));
-  END IF;
-  SELECT IF(COUNT(*) = 1, MAX(COLUMN_NAME), NULL) INTO id_col FROM information_schema.KEY_COLUMN_USAGE
-    WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
-      AND CONSTRAINT_NAME = 'PRIMARY';
-  IF id_col IS NULL THEN
-    CALL likeness.fail(CONCAT(caller, ': ', db, '.', tbl, ' has no single-column primary key'));
-  END IF;
-END//
-
--- A measure's score of two expressions: the distance when at most the bound
--- (the _bounded form, else bound + 1), or the similarity.
+-- Internal. A measure's score of two expressions: the distance when at
+-- most the bound (the _bounded form, else bound + 1), or the similarity.
 CREATE OR REPLACE FUNCTION likeness.score_of(measure VARCHAR(64), kind VARCHAR(10), a TEXT CHARACTER SET utf8mb4,
     b TEXT CHARACTER SET utf8mb4, bound DOUBLE)
   RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
   RETURN IF(kind = 'edits', CONCAT(measure, '_bounded(', a, ', ', b, ', ', CAST(bound AS INTEGER), ')'),
             CONCAT(measure, '(', a, ', ', b, ')'))//
 
--- Whether a score is within the bound.
+-- Internal. Whether a score is within the bound.
 CREATE OR REPLACE FUNCTION likeness.within(kind VARCHAR(10), bound DOUBLE)
   RETURNS TEXT DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN IF(kind = 'edits', CONCAT('score <= ', CAST(bound AS INTEGER)),
+  RETURN IF(likeness.kind_fact(kind, 'within') = 'at most', CONCAT('score <= ', CAST(bound AS INTEGER)),
             CONCAT('score >= CAST(', QUOTE(CONCAT(bound)), ' AS DOUBLE)'))//
-
--- The warning that says which way a call went.
-CREATE OR REPLACE PROCEDURE likeness.tell_way(caller VARCHAR(40), serves INT,
-    side VARCHAR(200) CHARACTER SET utf8mb4, db VARCHAR(64) CHARACTER SET utf8mb4,
-    tbl VARCHAR(64) CHARACTER SET utf8mb4, scan VARCHAR(20), why_not VARCHAR(400) CHARACTER SET utf8mb4)
-  SQL SECURITY INVOKER
-BEGIN
-  DECLARE message VARCHAR(600) CHARACTER SET utf8mb4 DEFAULT IF(serves,
-    CONCAT(caller, ': through the index ', db, '.', side),
-    CONCAT(caller, ': by ', scan, ' of ', db, '.', tbl, '; ', why_not));
-  SIGNAL SQLSTATE '01000' SET MESSAGE_TEXT = message;
-END//
 
 -- Every row of tbl whose text_col is within the bound of value by the
 -- measure, best first (distances ascending, similarities descending, then
@@ -558,69 +671,285 @@ BEGIN
                           likeness.keys_rows(keys_function, '?', index_bound, version),
                           ' JOIN `', REPLACE(db, '`', '``'), '`.`', REPLACE(side, '`', '``'), '` s ON s.k = j.k)'),
                    '? IS NOT NULL'),
-        ' HAVING ', likeness.within(kind, bound), ' ORDER BY score', IF(kind = 'edits', '', ' DESC'), ', t.', qid,
+        ' HAVING ', likeness.within(kind, bound), ' ORDER BY score',
+        IF(likeness.kind_fact(kind, 'within') = 'at most', '', ' DESC'), ', t.', qid,
         IF(max_rows IS NULL, '', CONCAT(' LIMIT ', max_rows)));
   EXECUTE IMMEDIATE statement USING value, value;
-  CALL likeness.tell_way('likeness.search', serves, side, db, tbl, 'a scan', why_not);
+  CALL likeness.warn(IF(serves, CONCAT('likeness.search: through the index ', db, '.', side),
+                        CONCAT('likeness.search: by a scan of ', db, '.', tbl, '; ', why_not)));
 END//
+
+-- ---------------------------------------------------------------------------
+-- Joins
+-- ---------------------------------------------------------------------------
+
+-- Internal. How a join takes the id column of db.tbl, by its type, so that
+-- each id comes back byte for byte and in the column's own order: feed,
+-- the expression that hands an id to a join function (integers, and bits,
+-- enums and sets by number, which the join writes as JSON numbers; binary
+-- strings as hex; text in utf8mb4, the character set of the result);
+-- read_type, the type of a JSON_TABLE column that reads it back; as_id, an
+-- expression of '{}', the column read, that makes it a value of the id
+-- column's type and collation again, for comparing and storing; and id_type,
+-- its type in a table of results. Enums and sets are in the order of their
+-- numbers, as ORDER BY sorts them.
+CREATE OR REPLACE PROCEDURE likeness.join_id(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
+    OUT feed VARCHAR(200) CHARACTER SET utf8mb4, OUT read_type VARCHAR(400) CHARACTER SET utf8mb4,
+    OUT as_id VARCHAR(200) CHARACTER SET utf8mb4, OUT id_type VARCHAR(400) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE id_data_type, id_charset, id_collation VARCHAR(64);
+  DECLARE unsigned_id INT;
+  DECLARE qid VARCHAR(200) CHARACTER SET utf8mb4 DEFAULT CONCAT('t.', likeness.quoted(id_col));
+  -- Named apart from the columns they read: a routine's variables hide
+  -- columns of the same name.
+  SELECT DATA_TYPE, CHARACTER_SET_NAME, COLLATION_NAME, COLUMN_TYPE LIKE '%unsigned%'
+    INTO id_data_type, id_charset, id_collation, unsigned_id
+    FROM information_schema.COLUMNS
+    WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
+      AND COLUMN_NAME = CONVERT(id_col USING utf8mb3);
+  SET id_type = likeness.column_type(db, tbl, id_col), feed = qid, read_type = id_type, as_id = '{}';
+  CASE
+    WHEN id_data_type IN ('tinyint', 'smallint', 'mediumint', 'int', 'bigint', 'year') THEN
+      SET read_type = IF(unsigned_id, 'BIGINT UNSIGNED', 'BIGINT');
+    WHEN id_data_type IN ('bit', 'enum', 'set') THEN
+      SET feed = CONCAT(qid, ' + 0'), read_type = 'BIGINT UNSIGNED';
+    WHEN id_data_type = 'float' THEN
+      -- Its text has too few digits to tell floats apart; a double's has
+      -- enough.
+      SET feed = CONCAT('CAST(', qid, ' AS DOUBLE)'), read_type = 'DOUBLE';
+    WHEN id_data_type IN ('binary', 'varbinary', 'tinyblob', 'blob', 'mediumblob', 'longblob') THEN
+      SET feed = CONCAT('HEX(', qid, ')'), read_type = 'TEXT CHARACTER SET ascii', as_id = 'UNHEX({})';
+    WHEN id_charset IS NOT NULL THEN
+      SET feed = CONCAT('CONVERT(', qid, ' USING utf8mb4)'), read_type = 'TEXT CHARACTER SET utf8mb4',
+          as_id = CONCAT('CONVERT({} USING ', id_charset, ') COLLATE ', id_collation);
+    WHEN id_data_type IN ('uuid', 'inet4', 'inet6') THEN
+      -- Types of plugins, which JSON_TABLE does not know, nor a UNION with
+      -- other types.
+      SET feed = CONCAT('CAST(', qid, ' AS CHAR)'), read_type = 'TEXT CHARACTER SET ascii',
+          as_id = CONCAT('CAST({} AS ', id_data_type, ')');
+    ELSE
+      BEGIN END;
+  END CASE;
+END//
+
+-- Internal. An id read back by a join, as its column holds it.
+CREATE OR REPLACE FUNCTION likeness.id_of(as_id VARCHAR(200) CHARACTER SET utf8mb4, col VARCHAR(20))
+  RETURNS VARCHAR(220) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN REPLACE(as_id, '{}', col)//
+
+-- Internal. Refuses a table of results that exists.
+CREATE OR REPLACE PROCEDURE likeness.refuse_existing(caller VARCHAR(40), db VARCHAR(64) CHARACTER SET utf8mb4,
+    into_tbl VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  IF likeness.table_exists(db, into_tbl) THEN
+    CALL likeness.fail(CONCAT(caller, ': ', db, '.', into_tbl, ' exists already'));
+  END IF;
+END//
+
+-- Internal. Creates db.into_tbl with `columns` and fills it with every
+-- row of a join: `call_text` is the join function over the rows of
+-- `source`, its bound and cursor the two parameters, and its pieces list
+-- chunks under `list`; `insert_chunk` writes the rows of the JSON array
+-- `chunk` into the table `scratch`. Every piece reads the rows in one
+-- consistent snapshot (REPEATABLE READ, and only plain reads of the rows),
+-- so rows written meanwhile never make a pair that no single state of the
+-- table holds; its chunks wait in a temporary Aria table, which nothing
+-- rolls back. The chunks then go into the table one transaction each: a
+-- kill undoes one chunk, in a moment, where undoing millions of pairs row
+-- by row took minutes. The table is filled under a scratch name and
+-- renamed when whole, so that a failed or killed call leaves nothing
+-- behind. Passes is the number of pieces, each a read of the rows.
+CREATE OR REPLACE PROCEDURE likeness.join_into(caller VARCHAR(40), db VARCHAR(64) CHARACTER SET utf8mb4,
+    into_tbl VARCHAR(64) CHARACTER SET utf8mb4, columns TEXT CHARACTER SET utf8mb4,
+    call_text TEXT CHARACTER SET utf8mb4, source TEXT CHARACTER SET utf8mb4, bound DOUBLE, list VARCHAR(10),
+    insert_chunk TEXT CHARACTER SET utf8mb4, OUT passes INT)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE qscratch VARCHAR(200) CHARACTER SET utf8mb4 DEFAULT
+    CONCAT(likeness.quoted(db), '.', likeness.quoted(CONCAT('likeness_scratch_', CONNECTION_ID())));
+  DECLARE qchunks VARCHAR(200) CHARACTER SET utf8mb4 DEFAULT
+    CONCAT(likeness.quoted(db), '.', likeness.quoted(CONCAT('likeness_chunks_', CONNECTION_ID())));
+  DECLARE chunks, chunk INT DEFAULT 0;
+  DECLARE EXIT HANDLER FOR SQLEXCEPTION
+  BEGIN
+    ROLLBACK;
+    SET @likeness_piece = NULL, @likeness_cursor = NULL;
+    CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', qchunks));
+    CALL likeness.run(CONCAT('DROP TABLE IF EXISTS ', qscratch));
+    RESIGNAL;
+  END;
+  CALL likeness.run(CONCAT('DROP TABLE IF EXISTS ', qscratch));
+  CALL likeness.run(CONCAT('CREATE TABLE ', qscratch, ' (', columns, ') ENGINE=InnoDB'));
+  CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', qchunks));
+  CALL likeness.run(CONCAT('CREATE TEMPORARY TABLE ', qchunks,
+                           ' (seq INT AUTO_INCREMENT PRIMARY KEY, chunk LONGBLOB NOT NULL) ENGINE=Aria'));
+  SET passes = 0, @likeness_cursor = NULL;
+  SET TRANSACTION ISOLATION LEVEL REPEATABLE READ;
+  START TRANSACTION WITH CONSISTENT SNAPSHOT;
+  REPEAT
+    EXECUTE IMMEDIATE CONCAT('SELECT ', call_text, ' INTO @likeness_piece FROM ', source) USING bound, @likeness_cursor;
+    IF @likeness_piece IS NULL THEN
+      CALL likeness.fail(CONCAT(caller, ': the join could not get the memory it needs'));
+    END IF;
+    CALL likeness.run(CONCAT('INSERT INTO ', qchunks, ' (chunk) SELECT j.chunk FROM JSON_TABLE(@likeness_piece, ''$.',
+                             list, '[*]'' COLUMNS (chunk JSON PATH ''$'')) j'));
+    SET @likeness_cursor = JSON_VALUE(@likeness_piece, '$.next'), passes = passes + 1;
+  UNTIL @likeness_cursor IS NULL END REPEAT;
+  SET @likeness_piece = NULL;
+  COMMIT;
+  EXECUTE IMMEDIATE CONCAT('SELECT COUNT(*) INTO @likeness_chunks FROM ', qchunks);
+  SET chunks = @likeness_chunks;
+  WHILE chunk < chunks DO
+    SET chunk = chunk + 1;
+    EXECUTE IMMEDIATE REPLACE(REPLACE(insert_chunk, '`scratch`', qscratch), '`chunk`',
+                              CONCAT('(SELECT c.chunk FROM ', qchunks, ' c WHERE c.seq = ', chunk, ')'));
+    COMMIT;
+  END WHILE;
+  CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', qchunks));
+  CALL likeness.run(CONCAT('RENAME TABLE ', qscratch, ' TO ', likeness.quoted(db), '.', likeness.quoted(into_tbl)));
+END//
+
+-- Internal. The warning of a join: the keys it went through, or that it
+-- compared every pair, and its passes.
+CREATE OR REPLACE PROCEDURE likeness.tell_join(caller VARCHAR(40), what TEXT CHARACTER SET utf8mb4,
+    measure VARCHAR(64), kind VARCHAR(10), bound DOUBLE, passes INT)
+  SQL SECURITY INVOKER
+  CALL likeness.warn(CONCAT(caller, ': by a join in memory of ', what, ', ',
+    IFNULL(CONCAT('comparing every pair of values (no keys serve ', likeness.unkeyed(kind, bound), ')'),
+           CONCAT('through the keys ', likeness.kind_fact(kind, CONCAT('functions.', likeness.measure_fact(measure, 'form'))),
+                  '(value, ',
+                  IF(kind = 'edits', CONCAT(CAST(bound AS INTEGER), ', ', likeness.kind_fact(kind, 'newest_version')),
+                     bound), ')')),
+    ', in ', passes, IF(passes = 1, ' pass', ' passes')))//
+
+-- Internal. The pairs of a chunk as JSON_TABLE reads them, and a pair's
+-- score in a table of results.
+CREATE OR REPLACE FUNCTION likeness.pair_columns(first_type VARCHAR(400) CHARACTER SET utf8mb4,
+    second_type VARCHAR(400) CHARACTER SET utf8mb4, kind VARCHAR(10))
+  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN CONCAT('JSON_TABLE(`chunk`, ''$[*]'' COLUMNS (a ', first_type, ' PATH ''$[0]'', b ',
+                second_type, ' PATH ''$[1]'', score ', likeness.kind_fact(kind, 'score'), ' PATH ''$[2]'')) j')//
 
 -- Creates db.into_tbl (first, second: ids of the table, first < second;
 -- score) and fills it with every pair of rows within the bound by the
--- measure, each once: through the self-join of an index that serves the
--- measure, else by a nested loop, which it refuses over more than 100,000
--- rows. One CREATE TABLE ... SELECT, which the server fills under a scratch
--- name and renames when it is whole: a failed or killed call leaves no
--- table, and may simply run again.
+-- measure, each once, by a join in memory. A warning after the call says
+-- how it went. A failed or killed call leaves no table, and may simply run
+-- again.
 CREATE OR REPLACE PROCEDURE likeness.pairs(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
     measure VARCHAR(64) CHARACTER SET utf8mb4, bound DOUBLE, into_tbl VARCHAR(64) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE kind VARCHAR(10);
-  DECLARE serves, version INT;
-  DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
-  DECLARE keys_function VARCHAR(30);
-  DECLARE index_bound VARCHAR(40);
+  DECLARE kind VARCHAR(20);
+  DECLARE passes INT;
   DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
-  DECLARE id_type VARCHAR(200);
-  DECLARE why_not VARCHAR(400) CHARACTER SET utf8mb4;
-  DECLARE qtable, qside, pairs_of TEXT CHARACTER SET utf8mb4;
+  DECLARE feed, as_id VARCHAR(200) CHARACTER SET utf8mb4;
+  DECLARE read_type, id_type VARCHAR(400) CHARACTER SET utf8mb4;
   CALL likeness.measure_kind('likeness.pairs', measure, bound, kind);
-  IF EXISTS (SELECT 1 FROM information_schema.TABLES
-             WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3)
-               AND TABLE_NAME = CONVERT(into_tbl USING utf8mb3)) THEN
-    CALL likeness.fail(CONCAT('likeness.pairs: ', db, '.', into_tbl, ' exists already'));
-  END IF;
-  SET qtable = CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl));
-  CALL likeness.serving_index(db, tbl, text_col, measure, kind, bound, serves, side, keys_function, index_bound,
-                              version, id_col, why_not);
-  IF serves THEN
-    SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
-    SET pairs_of = CONCAT('(SELECT DISTINCT a.id AS first, b.id AS second FROM ', qside, ' a JOIN ', qside,
-                          ' b ON b.k = a.k AND b.id > a.id) c JOIN ', qtable, ' x ON x.',
-                          likeness.quoted(id_col), ' = c.first JOIN ', qtable, ' y ON y.', likeness.quoted(id_col),
-                          ' = c.second');
-  ELSE
-    CALL likeness.id_column('likeness.pairs', db, tbl, text_col, id_col);
-    EXECUTE IMMEDIATE CONCAT('SELECT COUNT(*) INTO @likeness_rows FROM ', qtable);
-    IF @likeness_rows > 100000 THEN
-      CALL likeness.fail(CONCAT('likeness.pairs: ', db, '.', tbl, ' has ', @likeness_rows,
-        ' rows, too many for a nested loop; ', why_not));
+  CALL likeness.refuse_existing('likeness.pairs', db, into_tbl);
+  CALL likeness.id_column('likeness.pairs', db, tbl, text_col, id_col);
+  CALL likeness.join_id(db, tbl, id_col, feed, read_type, as_id, id_type);
+  CALL likeness.join_into('likeness.pairs', db, into_tbl,
+    CONCAT('first ', id_type, ' NOT NULL, second ', id_type, ' NOT NULL, score ',
+           likeness.kind_fact(kind, 'score'), ' NOT NULL, PRIMARY KEY (first, second)'),
+    CONCAT(measure, '_pairs(', feed, ', t.', likeness.quoted(text_col), ', ?, ?)'),
+    CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl), ' t'), bound, 'pairs',
+    CONCAT('INSERT INTO `scratch` (first, second, score) SELECT IF(p.a < p.b, p.a, p.b), IF(p.a < p.b, p.b, p.a), ',
+           'p.score FROM (SELECT ', likeness.id_of(as_id, 'j.a'), ' AS a, ', likeness.id_of(as_id, 'j.b'),
+           ' AS b, j.score FROM ', likeness.pair_columns(read_type, read_type, kind), ') p'),
+    passes);
+  CALL likeness.tell_join('likeness.pairs', CONCAT(db, '.', tbl), measure, kind, bound, passes);
+END//
+
+-- Creates db.into_tbl (first: an id of left_tbl, second: an id of
+-- right_tbl; score) and fills it with every pair of a left and a right row
+-- within the bound by the measure, each once, by a join in memory. The two
+-- text columns are compared as their bytes are, whatever their types and
+-- character sets; a _utf8 measure refuses text in another character set
+-- than UTF-8.
+CREATE OR REPLACE PROCEDURE likeness.link(db VARCHAR(64) CHARACTER SET utf8mb4,
+    left_tbl VARCHAR(64) CHARACTER SET utf8mb4, left_col VARCHAR(64) CHARACTER SET utf8mb4,
+    right_tbl VARCHAR(64) CHARACTER SET utf8mb4, right_col VARCHAR(64) CHARACTER SET utf8mb4,
+    measure VARCHAR(64) CHARACTER SET utf8mb4, bound DOUBLE, into_tbl VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE kind VARCHAR(20);
+  DECLARE passes INT;
+  DECLARE left_id, right_id VARCHAR(64) CHARACTER SET utf8mb4;
+  DECLARE left_feed, right_feed, left_as_id, right_as_id VARCHAR(200) CHARACTER SET utf8mb4;
+  DECLARE left_read, left_type, right_read, right_type VARCHAR(400) CHARACTER SET utf8mb4;
+  CALL likeness.measure_kind('likeness.link', measure, bound, kind);
+  CALL likeness.refuse_existing('likeness.link', db, into_tbl);
+  CALL likeness.id_column('likeness.link', db, left_tbl, left_col, left_id);
+  CALL likeness.id_column('likeness.link', db, right_tbl, right_col, right_id);
+  FOR text_column IN (SELECT TABLE_NAME AS t, COLUMN_NAME AS c, CHARACTER_SET_NAME AS cs FROM information_schema.COLUMNS
+                      WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3)
+                        AND ((TABLE_NAME = CONVERT(left_tbl USING utf8mb3) AND COLUMN_NAME = CONVERT(left_col USING utf8mb3))
+                          OR (TABLE_NAME = CONVERT(right_tbl USING utf8mb3) AND COLUMN_NAME = CONVERT(right_col USING utf8mb3))))
+  DO
+    -- Binary strings are taken as they are, as by pairs and search.
+    IF likeness.measure_fact(measure, 'form') = 'utf8' AND text_column.cs NOT IN ('utf8mb3', 'utf8mb4') THEN
+      CALL likeness.fail(CONCAT('likeness.link: ', measure, ' compares UTF-8 text, and ', db, '.', text_column.t, '.',
+                                text_column.c, ' is ', text_column.cs));
     END IF;
-    SET pairs_of = CONCAT(qtable, ' x JOIN ', qtable, ' y ON y.', likeness.quoted(id_col), ' > x.',
-                          likeness.quoted(id_col));
-  END IF;
-  SELECT COLUMN_TYPE INTO id_type FROM information_schema.COLUMNS
-    WHERE TABLE_SCHEMA = CONVERT(db USING utf8mb3) AND TABLE_NAME = CONVERT(tbl USING utf8mb3)
-      AND COLUMN_NAME = CONVERT(id_col USING utf8mb3);
-  CALL likeness.run(CONCAT('CREATE TABLE ', likeness.quoted(db), '.', likeness.quoted(into_tbl), ' (first ', id_type,
-    ' NOT NULL, second ', id_type, ' NOT NULL, score ', IF(kind = 'edits', 'BIGINT', 'DOUBLE'),
-    ' NOT NULL, PRIMARY KEY (first, second)) SELECT x.', likeness.quoted(id_col), ' AS first, y.',
-    likeness.quoted(id_col), ' AS second, ',
-    likeness.score_of(measure, kind, CONCAT('x.', likeness.quoted(text_col)), CONCAT('y.', likeness.quoted(text_col)),
-                      bound),
-    ' AS score FROM ', pairs_of, ' HAVING ', likeness.within(kind, bound)));
-  CALL likeness.tell_way('likeness.pairs', serves, side, db, tbl, 'a nested loop', why_not);
+  END FOR;
+  CALL likeness.join_id(db, left_tbl, left_id, left_feed, left_read, left_as_id, left_type);
+  CALL likeness.join_id(db, right_tbl, right_id, right_feed, right_read, right_as_id, right_type);
+  CALL likeness.join_into('likeness.link', db, into_tbl,
+    CONCAT('first ', left_type, ' NOT NULL, second ', right_type, ' NOT NULL, score ',
+           likeness.kind_fact(kind, 'score'), ' NOT NULL, PRIMARY KEY (first, second)'),
+    CONCAT(measure, '_pairs(x.id, x.v, ?, ?, x.side)'),
+    CONCAT('(SELECT ', left_feed, ' AS id, CAST(t.', likeness.quoted(left_col), ' AS BINARY) AS v, 0 AS side FROM ',
+           likeness.quoted(db), '.', likeness.quoted(left_tbl), ' t UNION ALL SELECT ', right_feed, ', CAST(t.',
+           likeness.quoted(right_col), ' AS BINARY), 1 FROM ', likeness.quoted(db), '.', likeness.quoted(right_tbl),
+           ' t) x'),
+    bound, 'pairs',
+    CONCAT('INSERT INTO `scratch` (first, second, score) SELECT ', likeness.id_of(left_as_id, 'j.a'), ', ',
+           likeness.id_of(right_as_id, 'j.b'), ', j.score FROM ', likeness.pair_columns(left_read, right_read, kind)),
+    passes);
+  CALL likeness.tell_join('likeness.link', CONCAT(db, '.', left_tbl, ' and ', db, '.', right_tbl), measure, kind,
+                          bound, passes);
+END//
+
+-- Creates db.into_tbl (id, cluster) with a row for every row of tbl whose
+-- text_col is not NULL: cluster is the least id of the row's connected
+-- component in the graph of pairs within the bound (single linkage), so a
+-- row of no pair is a cluster of its own. By a join in memory; a failed or
+-- killed call leaves no table.
+CREATE OR REPLACE PROCEDURE likeness.clusters(db VARCHAR(64) CHARACTER SET utf8mb4,
+    tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
+    measure VARCHAR(64) CHARACTER SET utf8mb4, bound DOUBLE, into_tbl VARCHAR(64) CHARACTER SET utf8mb4)
+  SQL SECURITY INVOKER
+BEGIN
+  DECLARE kind VARCHAR(20);
+  DECLARE passes INT;
+  DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
+  DECLARE feed, as_id VARCHAR(200) CHARACTER SET utf8mb4;
+  DECLARE read_type, id_type VARCHAR(400) CHARACTER SET utf8mb4;
+  DECLARE rows_of TEXT CHARACTER SET utf8mb4;
+  CALL likeness.measure_kind('likeness.clusters', measure, bound, kind);
+  CALL likeness.refuse_existing('likeness.clusters', db, into_tbl);
+  CALL likeness.id_column('likeness.clusters', db, tbl, text_col, id_col);
+  CALL likeness.join_id(db, tbl, id_col, feed, read_type, as_id, id_type);
+  -- A chunk never splits a component: the least id is the least of its
+  -- rows in the chunk (by GROUP BY: MIN() OVER a partition takes time
+  -- quadratic in its rows). A row alone, without a label, is its own
+  -- cluster.
+  SET rows_of = CONCAT('JSON_TABLE(`chunk`, ''$[*]'' COLUMNS (id ', read_type,
+                       ' PATH ''$[0]'', label BIGINT PATH ''$[1]''))');
+  CALL likeness.join_into('likeness.clusters', db, into_tbl,
+    CONCAT('id ', id_type, ' NOT NULL PRIMARY KEY, cluster ', id_type, ' NOT NULL'),
+    CONCAT(measure, '_clusters(', feed, ', t.', likeness.quoted(text_col), ', ?, ?)'),
+    CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl), ' t'), bound, 'clusters',
+    CONCAT('INSERT INTO `scratch` (id, cluster) SELECT r.id, IFNULL(c.least, r.id) FROM (SELECT ',
+           likeness.id_of(as_id, 'j.id'), ' AS id, j.label FROM ', rows_of, ' j) r LEFT JOIN (SELECT k.label, MIN(',
+           likeness.id_of(as_id, 'k.id'), ') AS least FROM ', rows_of, ' k WHERE k.label IS NOT NULL GROUP BY k.label) c',
+           ' ON c.label = r.label'),
+    passes);
+  CALL likeness.tell_join('likeness.clusters', CONCAT(db, '.', tbl), measure, kind, bound, passes);
 END//
 
 DELIMITER ;

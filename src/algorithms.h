@@ -142,17 +142,21 @@ unsigned similarity_keys_utf8(const char* s, unsigned long len, double threshold
 // Equal values are keyed and compared once. Rows come from one table, or
 // from two told apart by their side (a link: only pairs of a left and a
 // right row). The result is JSON, in pieces of about kJoinPieceBytes at most:
-//   {"next":CURSOR,"pairs":[[FIRST,SECOND,SCORE],...]}
-//   {"next":CURSOR,"clusters":[[ID,LABEL],...],"alone":[ID,...]}
+//   {"next":CURSOR,"pairs":[CHUNK,...]}, CHUNK [[FIRST,SECOND,SCORE],...]
+//   {"next":CURSOR,"clusters":[CHUNK,...]}, CHUNK [[ID,LABEL],[ID],...]
 // CURSOR is null after the last piece, else the text to pass for the next
-// one. The ids are written as given, as JSON numbers when the ids are
-// numbers, else as JSON strings, in the order the rows came in. A pair of
-// one table has first the row that came first, a pair of a link the left
-// row; SCORE is the similarity or the distance. The rows of a component of
-// more than one row share a LABEL and are never split between pieces; a row
-// of no pair is alone, a component of its own. What a statement holds stays within
-// about kJoinMemory beyond its rows: a join whose keys need more takes its
-// values in blocks, each keyed and compared with every later value in turn.
+// one. A chunk holds kJoinChunkRows rows (the last fewer), and a chunk of
+// clusters whole components, so more when a component is larger: a table
+// of results is filled a chunk at a time, each undone in a moment. The ids
+// are written as given, as JSON numbers when the ids are numbers, else as
+// JSON strings, each chunk in the order the rows came in. A pair of one
+// table has first the row that came first, a pair of a link the left row;
+// SCORE is the similarity or the distance. The rows of a component of more
+// than one row share a LABEL and are never split between chunks; a row of
+// no pair is alone, a component of its own. What a statement holds stays
+// within about kJoinMemory beyond its rows: a join whose keys need more
+// takes its values in blocks, each keyed and compared with every later
+// value in turn.
 enum class JoinMeasure : unsigned char {
     kJaro,
     kJaroWinkler,
@@ -165,12 +169,14 @@ enum class JoinMeasure : unsigned char {
 };
 enum class JoinResult : unsigned char { kPairs, kClusters };
 constexpr unsigned long kJoinPieceBytes = 128ul << 20;
+constexpr unsigned long kJoinChunkRows = 100000;
 constexpr unsigned long kJoinMemory = 1ul << 30;
 // What a statement may hold: the server's join holds the defaults; the
 // tests take pieces and blocks far smaller.
 struct JoinLimits {
     unsigned long piece_bytes = kJoinPieceBytes;
     unsigned long memory = kJoinMemory;
+    unsigned long chunk_rows = kJoinChunkRows;
 };
 
 struct Join;

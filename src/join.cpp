@@ -1038,14 +1038,23 @@ void write_cursor(Array<char>& out, const Cursor* next) {
     out.push('"');
 }
 
+// Opens the piece's list of chunks.
+void write_head(Array<char>& out, const Cursor* next, const char* list) {
+    write_cursor(out, next);
+    write_text(out, ",\"");
+    write_text(out, list);
+    write_text(out, "\":[");
+}
+
 // The piece, into the join's buffer, reserved whole first so that writing
-// never fails.
+// never fails: its pairs in chunks.
 bool Run::write_pairs(const Cursor* next) {
     Array<char>& out = j_.piece;
     out.clear();
-    if (!out.reserve(out_bytes_ + 128)) return false;
-    write_cursor(out, next);
-    write_text(out, ",\"pairs\":[");
+    const std::size_t chunk_rows = j_.limits.chunk_rows;
+    const std::size_t chunks = (out_.size() + chunk_rows - 1) / chunk_rows;
+    if (!out.reserve(out_bytes_ + 3 * chunks + 128)) return false;
+    write_head(out, next, "pairs");
     // In the order the rows came in: a scan of an InnoDB table gives them
     // in the order of its primary key, and a table of the pairs is then
     // written from one end to the other.
@@ -1059,7 +1068,12 @@ bool Run::write_pairs(const Cursor* next) {
         const PairOut& p = out_[i];
         const Row* first = &left[p.rows >> 32];
         const Row* second = &right[p.rows & 0xffffffffu];
-        if (i > 0) out.push(',');
+        if (i % chunk_rows == 0) {
+            if (i > 0) write_text(out, "],");
+            out.push('[');
+        } else {
+            out.push(',');
+        }
         out.push('[');
         JsonId{first, j_.numeric_ids}.write(push);
         out.push(',');
@@ -1073,12 +1087,13 @@ bool Run::write_pairs(const Cursor* next) {
         out.push(']');
         if (kill_.killed_after(64)) return false;
     }
-    write_text(out, "]}");
+    write_text(out, out_.size() > 0 ? "]]}" : "]}");
     return true;
 }
 
 // The rows of each component together, components in order of their first
-// value, from component `from` on, until the piece is full.
+// value, from component `from` on, until the piece is full; chunks of
+// whole components, each of the limit's rows or more but the last.
 bool Run::write_clusters(std::uint64_t from, std::uint64_t* next) {
     const auto n = static_cast<std::uint32_t>(index_->values.size());
     // The values of each component, in order: a counting sort by root.
@@ -1115,74 +1130,73 @@ bool Run::write_clusters(std::uint64_t from, std::uint64_t* next) {
     const Value* values = index_->values.data();
     const Row* rows = index_->rows.data();
     const std::uint32_t* order = index_->order.data();
-    // The components that fit.
-    std::size_t bytes = 0;
+    // The components that fit, and where each chunk ends.
+    std::size_t bytes = 0, in_chunk = 0;
+    Array<std::uint32_t> chunk_end;
     auto c = static_cast<std::uint32_t>(from);
     for (; c < components; ++c) {
-        std::size_t size = 0;
+        std::size_t size = 0, count = 0;
         for (std::uint32_t m = start[c]; m < start[c + 1]; ++m) {
             const Value& v = values[members[m]];
             for (std::uint32_t r = 0; r < v.rows; ++r) {
                 size += 4 + JsonId{&rows[order[v.first + r]], j_.numeric_ids}.length() + 11;
             }
+            count += v.rows;
         }
         if (bytes + size > j_.limits.piece_bytes && c > from) break;
         bytes += size;
+        in_chunk += count;
+        if (in_chunk >= j_.limits.chunk_rows) {
+            if (!chunk_end.push(c + 1)) return false;
+            in_chunk = 0;
+        }
         if (kill_.killed_after(size)) return false;
     }
+    if (in_chunk > 0 && !chunk_end.push(c)) return false;
     *next = c;
     Array<char>& out = j_.piece;
     out.clear();
-    if (!out.reserve(bytes + 128)) return false;
+    if (!out.reserve(bytes + 3 * chunk_end.size() + 128)) return false;
     Cursor cursor{0, c, 0};
-    write_cursor(out, c < components ? &cursor : nullptr);
-    write_text(out, ",\"clusters\":[");
+    write_head(out, c < components ? &cursor : nullptr, "clusters");
     const auto push = [&](char ch) { out.push(ch); };
-    // The rows of components of more than one row with their component's
-    // label, the place of its first row in the order of values and rows (the
-    // same in every piece); the rows alone by themselves. Both in the order
-    // the rows came in, as pairs are.
-    Array<std::uint64_t> labelled;
-    Array<std::uint32_t> alone;
-    std::size_t count = 0;
-    for (auto k = static_cast<std::uint32_t>(from); k < c; ++k) {
-        for (std::uint32_t m = start[k]; m < start[k + 1]; ++m) count += values[members[m]].rows;
-    }
-    if (!labelled.reserve(count) || !alone.reserve(count)) return false;
-    for (auto k = static_cast<std::uint32_t>(from); k < c; ++k) {
-        bool apart = false;
-        if (!rows_apart(k, apart)) return false;
-        const Value& lead = values[members[start[k]]];
-        const bool single = apart || (start[k + 1] - start[k] == 1 && lead.rows == 1);
-        for (std::uint32_t m = start[k]; m < start[k + 1]; ++m) {
-            const Value& v = values[members[m]];
-            for (std::uint32_t r = 0; r < v.rows; ++r) {
-                const std::uint32_t row = order[v.first + r];
-                if (single) {
-                    alone.push(row);
-                } else {
-                    labelled.push(std::uint64_t{row} << 32 | lead.first);
+    // Each chunk's rows in the order they came in, as pairs are: those of a
+    // component of more than one row with its label, the place of its first
+    // row in the order of values and rows (the same in every piece); a row
+    // alone by itself.
+    constexpr std::uint32_t kAlone = 0xffffffffu;
+    Array<std::uint64_t> chunk;
+    auto k = static_cast<std::uint32_t>(from);
+    for (std::size_t e = 0; e < chunk_end.size(); ++e) {
+        chunk.clear();
+        for (; k < chunk_end[e]; ++k) {
+            bool apart = false;
+            if (!rows_apart(k, apart)) return false;
+            const Value& lead = values[members[start[k]]];
+            const bool single = apart || (start[k + 1] - start[k] == 1 && lead.rows == 1);
+            for (std::uint32_t m = start[k]; m < start[k + 1]; ++m) {
+                const Value& v = values[members[m]];
+                for (std::uint32_t r = 0; r < v.rows; ++r) {
+                    const std::uint64_t row = order[v.first + r];
+                    if (!chunk.push(row << 32 | (single ? kAlone : lead.first))) return false;
                 }
             }
         }
-    }
-    std::sort(labelled.begin(), labelled.end());
-    std::sort(alone.begin(), alone.end());
-    if (kill_.killed_after(count * 24)) return false;
-    for (std::size_t i = 0; i < labelled.size(); ++i) {
-        if (i > 0) out.push(',');
-        out.push('[');
-        JsonId{&rows[labelled[i] >> 32], j_.numeric_ids}.write(push);
-        out.push(',');
-        write_number(out, labelled[i] & 0xffffffffu);
+        std::sort(chunk.begin(), chunk.end());
+        if (kill_.killed_after(chunk.size() * 24)) return false;
+        write_text(out, e > 0 ? ",[" : "[");
+        for (std::size_t i = 0; i < chunk.size(); ++i) {
+            const std::uint32_t label = chunk[i] & 0xffffffffu;
+            write_text(out, i > 0 ? ",[" : "[");
+            JsonId{&rows[chunk[i] >> 32], j_.numeric_ids}.write(push);
+            if (label != kAlone) {
+                out.push(',');
+                write_number(out, std::uint64_t{label});
+            }
+            out.push(']');
+            if (kill_.killed_after(64)) return false;
+        }
         out.push(']');
-        if (kill_.killed_after(64)) return false;
-    }
-    write_text(out, "],\"alone\":[");
-    for (std::size_t i = 0; i < alone.size(); ++i) {
-        if (i > 0) out.push(',');
-        JsonId{&rows[alone[i]], j_.numeric_ids}.write(push);
-        if (kill_.killed_after(64)) return false;
     }
     write_text(out, "]}");
     return true;
@@ -1194,9 +1208,8 @@ const char* Run::piece(unsigned long* length) {
         // No rows at all.
         j_.piece.clear();
         if (!j_.piece.reserve(64)) return nullptr;
-        write_cursor(j_.piece, nullptr);
-        write_text(j_.piece, j_.result == JoinResult::kPairs ? ",\"pairs\":[]}"
-                                                              : ",\"clusters\":[],\"alone\":[]}");
+        write_head(j_.piece, nullptr, j_.result == JoinResult::kPairs ? "pairs" : "clusters");
+        write_text(j_.piece, "]}");
         *length = j_.piece.size();
         return j_.piece.data();
     }

@@ -143,26 +143,23 @@ inline std::optional<std::string_view> argument(const UDF_ARGS* args, unsigned i
 // The value of the entry-point tests' call of two rows (SqlCall's arguments
 // start as REAL_RESULT, so the ids are taken as numbers).
 inline std::string two_rows(const UDF_ARGS* args, likeness::JoinMeasure m, bool clusters) {
-    const std::string head = "{\"next\":null,\"";
-    const std::string list = clusters ? "clusters\":[" : "pairs\":[";
-    const std::string end = clusters ? "],\"alone\":[]}" : "]}";
+    const std::string head = std::string("{\"next\":null,\"") + (clusters ? "clusters" : "pairs") + "\":[";
     const auto a = argument(args, 0), b = argument(args, 1);
     const bool link = args->arg_count > 4;
     double bound;
     std::memcpy(&bound, args->args[2], sizeof bound);
-    if (!a || !b || (link && !argument(args, 4))) return head + list + end;
+    if (!a || !b || (link && !argument(args, 4))) return head + "]}";
     // Row one: id a, value b; row two: id b, value a.
     const Score s = score(m, *b, *a, bound);
     const std::string ja = json_id(*a, true), jb = json_id(*b, true);
-    // Row one came first.
+    // Row one came first. Clusters: together, labelled by the place of the
+    // first in the order of values, 0; else each alone.
     if (!clusters) {
-        if (!s.within) return head + list + "]}";
-        return head + list + "[" + ja + "," + jb + "," + score_text(m, s.score) + "]]}";
+        if (!s.within) return head + "]}";
+        return head + "[[" + ja + "," + jb + "," + score_text(m, s.score) + "]]]}";
     }
-    // Together, labelled by the place of the first in the order of values,
-    // 0; else each alone.
-    if (s.within) return head + list + "[" + ja + ",0],[" + jb + ",0]],\"alone\":[]}";
-    return head + list + "],\"alone\":[" + ja + "," + jb + "]}";
+    if (s.within) return head + "[[" + ja + ",0],[" + jb + ",0]]]}";
+    return head + "[[" + ja + "],[" + jb + "]]]}";
 }
 
 }  // namespace join_reference

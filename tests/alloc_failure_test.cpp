@@ -232,7 +232,7 @@ TEST(AllocationFailure, JoinsFailCleanly) {
             // are the test's, allocated before.
             char next[64] = "";
             const int sites = fail_each_allocation([&] {
-                likeness::Join* join = likeness::join_create(j.measure, j.result, true, {500, 6000});
+                likeness::Join* join = likeness::join_create(j.measure, j.result, true, {500, 6000, 5});
                 if (join == nullptr) return true;
                 for (const auto& [id, value] : rows) {
                     likeness::join_add(*join, {id.data(), id.size(), value.data(), value.size(), false,

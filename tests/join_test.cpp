@@ -1,8 +1,8 @@
 // The join against a nested loop of the reference measures, over random
 // tables, for every measure at bounds its keys serve and at bounds they do
 // not: every pair within the bound once, with its score, whatever the size
-// of the pieces and of the blocks; a link's pairs of a left and a right
-// row; the components of those pairs, never split between pieces; and a
+// of the pieces, chunks and blocks; a link's pairs of a left and a right
+// row; the components of those pairs, never split between chunks; and a
 // statement killed at any of its questions to the server ends with no
 // result.
 #include <gtest/gtest.h>
@@ -110,11 +110,11 @@ std::vector<std::string> elements(const std::string& text, std::size_t& at) {
     return out;
 }
 
-// A piece's parts: its cursor (empty after the last piece) and its lists
-// ("pairs", or "clusters" and "alone").
+// A piece's parts: its cursor (empty after the last piece) and the chunks
+// of its list ("pairs" or "clusters"), each a list of elements.
 struct Piece {
     std::string next;
-    std::map<std::string, std::vector<std::string>> lists;
+    std::map<std::string, std::vector<std::vector<std::string>>> lists;
 };
 
 Piece parse(const std::string& text) {
@@ -132,7 +132,11 @@ Piece parse(const std::string& text) {
         const std::size_t colon = text.find(':', at);
         const std::string name = text.substr(at + 2, colon - at - 3);
         at = colon + 1;
-        piece.lists[name] = elements(text, at);
+        auto& chunks = piece.lists[name];
+        for (const std::string& chunk : elements(text, at)) {
+            std::size_t from = 0;
+            chunks.push_back(elements(chunk, from));
+        }
     }
     EXPECT_EQ(text.substr(at), "}") << text;
     return piece;
@@ -218,11 +222,19 @@ std::vector<std::string> expected_pairs(JoinMeasure m, const Table& table, const
     return out;
 }
 
-std::vector<std::string> found_pairs(const std::vector<Piece>& pieces) {
+// Chunks of the limit's rows, the last of a piece fewer.
+std::vector<std::string> found_pairs(const std::vector<Piece>& pieces,
+                                     const JoinLimits& limits = {}) {
     std::vector<std::string> out;
     for (const Piece& p : pieces) {
-        const auto& list = p.lists.at("pairs");
-        out.insert(out.end(), list.begin(), list.end());
+        const auto& chunks = p.lists.at("pairs");
+        for (std::size_t c = 0; c < chunks.size(); ++c) {
+            EXPECT_TRUE(chunks[c].size() == limits.chunk_rows ||
+                        (c + 1 == chunks.size() && chunks[c].size() < limits.chunk_rows &&
+                         !chunks[c].empty()))
+                << "chunk " << c << " of " << chunks.size() << " has " << chunks[c].size() << " rows";
+            out.insert(out.end(), chunks[c].begin(), chunks[c].end());
+        }
     }
     std::sort(out.begin(), out.end());
     return out;
@@ -261,23 +273,30 @@ Partition expected_clusters(JoinMeasure m, const Table& table, const Scores& s, 
     return canonical(groups);
 }
 
-// The clusters of the pieces; a label of one piece only, and each row
-// once.
-Partition found_clusters(const std::vector<Piece>& pieces) {
+// The clusters of the pieces: a label of one chunk only, rows alone by
+// themselves, each row once; chunks of whole components and the limit's
+// rows or more, the last of a piece fewer.
+Partition found_clusters(const std::vector<Piece>& pieces, const JoinLimits& limits = {}) {
     std::map<std::string, std::vector<std::string>> groups;
-    std::map<std::string, std::size_t> piece_of_label;
-    std::size_t alone = 0;
-    for (std::size_t p = 0; p < pieces.size(); ++p) {
-        for (const std::string& row : pieces[p].lists.at("clusters")) {
-            std::size_t at = 0;
-            const std::vector<std::string> id_label = elements(row, at);
-            EXPECT_EQ(id_label.size(), 2u) << row;
-            const auto placed = piece_of_label.emplace(id_label[1], p);
-            EXPECT_EQ(placed.first->second, p) << "component " << id_label[1] << " split";
-            groups["c" + id_label[1]].push_back(id_label[0]);
-        }
-        for (const std::string& id : pieces[p].lists.at("alone")) {
-            groups["a" + std::to_string(alone++)].push_back(id);
+    std::map<std::string, std::size_t> chunk_of_label;
+    std::size_t alone = 0, chunk_number = 0;
+    for (const Piece& piece : pieces) {
+        const auto& chunks = piece.lists.at("clusters");
+        for (std::size_t c = 0; c < chunks.size(); ++c, ++chunk_number) {
+            EXPECT_TRUE(c + 1 == chunks.size() || chunks[c].size() >= limits.chunk_rows)
+                << "chunk " << c << " of " << chunks.size() << " has " << chunks[c].size() << " rows";
+            for (const std::string& row : chunks[c]) {
+                std::size_t at = 0;
+                const std::vector<std::string> id_label = elements(row, at);
+                if (id_label.size() == 1) {
+                    groups["a" + std::to_string(alone++)].push_back(id_label[0]);
+                    continue;
+                }
+                EXPECT_EQ(id_label.size(), 2u) << row;
+                const auto placed = chunk_of_label.emplace(id_label[1], chunk_number);
+                EXPECT_EQ(placed.first->second, chunk_number) << "component " << id_label[1] << " split";
+                groups["c" + id_label[1]].push_back(id_label[0]);
+            }
         }
     }
     for (const auto& [label, ids] : groups) {
@@ -290,7 +309,7 @@ Partition found_clusters(const std::vector<Piece>& pieces) {
 
 // Limits that make every call of a few hundred rows many pieces and many
 // blocks.
-constexpr JoinLimits kTiny{2000, 12 * 400};
+constexpr JoinLimits kTiny{2000, 12 * 400, 7};
 
 TEST(Join, PairsAsTheNestedLoop) {
     for (JoinMeasure m : kMeasures) {
@@ -303,7 +322,7 @@ TEST(Join, PairsAsTheNestedLoop) {
             for (const JoinLimits& limits : {JoinLimits{}, kTiny}) {
                 const auto pieces = run_join(m, JoinResult::kPairs, bound, table, false, limits);
                 ASSERT_TRUE(pieces);
-                EXPECT_EQ(found_pairs(*pieces), expected);
+                EXPECT_EQ(found_pairs(*pieces, limits), expected);
                 if (limits.piece_bytes == kTiny.piece_bytes && expected.size() > 100) {
                     EXPECT_GT(pieces->size(), 2u);
                 }
@@ -335,7 +354,7 @@ TEST(Join, LinkPairsALeftAndARightRow) {
                 for (const JoinLimits& limits : {JoinLimits{}, kTiny}) {
                     const auto pieces = run_join(m, JoinResult::kPairs, bound, table, true, limits);
                     ASSERT_TRUE(pieces);
-                    EXPECT_EQ(found_pairs(*pieces), expected);
+                    EXPECT_EQ(found_pairs(*pieces, limits), expected);
                 }
             }
         }
@@ -353,7 +372,7 @@ TEST(Join, ClustersAreTheComponentsOfThePairs) {
             for (const JoinLimits& limits : {JoinLimits{}, kTiny}) {
                 const auto pieces = run_join(m, JoinResult::kClusters, bound, table, false, limits);
                 ASSERT_TRUE(pieces);
-                EXPECT_EQ(found_clusters(*pieces), expected);
+                EXPECT_EQ(found_clusters(*pieces, limits), expected);
             }
         }
     }

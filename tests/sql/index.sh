@@ -154,8 +154,7 @@ echo "ok: each drop left the table, the other index and the table's own trigger 
 
 # An index built by the first release: its side table's comment read
 # "function=F k=K id=NAME"; it keeps answering, checking and rebuilding.
-sql -e "CALL likeness.check_indexable('test', 'test', 'ix', 'id', 'v', 'edits');
-  CALL likeness.build_index('test', 'ix', 'id', 'v', 'edits', 'editdistance_utf8_keys', 1, 1);
+sql -e "SET @likeness_keys_version = 1; CALL likeness.create_index('test', 'ix', 'id', 'v', 1, 'utf8');
   ALTER TABLE ix__v__keys COMMENT = 'likeness index: function=editdistance_utf8_keys k=1 id=id';
   UPDATE ix SET v = CONCAT(v, 'b') WHERE id % 3 = 0; CALL likeness.rebuild_index('test', 'ix', 'v')"
 expect "check_index of a first-release index" "edits:1" "$(checked)"
@@ -185,8 +184,7 @@ search_as_scan() {  # WHAT: likeness.search for every probe against the scan
        HAVING score <= 2 ORDER BY a.id, b.id"
   sql -e "DROP TABLE found_pairs"
 }
-sql -e "CALL likeness.check_indexable('test', 'test', 'ix', 'id', 'v', 'edits');
-  CALL likeness.build_index('test', 'ix', 'id', 'v', 'edits', 'editdistance_utf8_keys', 2, 1);
+sql -e "SET @likeness_keys_version = 1; CALL likeness.create_index('test', 'ix', 'id', 'v', 2, 'utf8');
   UPDATE ix SET v = CONCAT('b', v) WHERE id % 4 = 1; DELETE FROM ix WHERE id % 9 = 4"
 lookups_as_scan "version 1, the documented query" editdistance_utf8_keys 2 editdistance_dl_utf8_bounded
 search_as_scan "version 1"

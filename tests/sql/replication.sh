@@ -62,7 +62,7 @@ echo "the same SELECT with the functions gives identical output on primary and r
 cp "$plugin_dir/likeness.so" "$dir/empty-plugin-dir/"
 sql "$missing" -e "START SLAVE SQL_THREAD"
 expect "the repaired replica catching up" 0 "$(caught_up "$missing")"
-expect "functions on the repaired replica" "$(grep -c "^CREATE FUNCTION" "$likeness_root/sql/install.sql")" \
+expect "functions on the repaired replica" "$(grep -c -E "^CREATE (AGGREGATE )?FUNCTION" "$likeness_root/sql/install.sql")" \
   "$(sql "$missing" -e "SELECT COUNT(*) FROM mysql.func")"
 expect "scores on the repaired replica" "$on_primary" "$(sql "$missing" -e "SELECT * FROM scores ORDER BY id")"
 echo "replica given the library and restarted: caught up, functions registered, scores identical"

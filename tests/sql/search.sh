@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# likeness.search and likeness.pairs over the random table of words.sql, for
-# every measure, with no index, with one that serves and with one that does
-# not (the other form, too small a k, too high a threshold): search returns
-# exactly the rows, scores and order of a scan with the measure, max_rows
-# cuts that order, pairs holds exactly the nested loop's pairs and scores,
-# and the warning says which way each went. A killed pairs leaves no table;
-# names and values outside Latin-1 work; the refusals say why.
+# likeness.search over the random table of words.sql, for every measure,
+# with no index, with one that serves and with one that does not (the other
+# form, too small a k, too high a threshold): search returns exactly the
+# rows, scores and order of a scan with the measure, max_rows cuts that
+# order, and the warning says which way it went. Names and values outside
+# Latin-1 work; the refusals say why. (The joins: join.sh.)
 #   search.sh PLUGIN_DIR
 set -euo pipefail
 plugin_dir=$1
@@ -26,14 +25,8 @@ scan() {  # MEASURE BOUND VALUE_EXPRESSION [LIMIT]
   case $1 in editdistance*) score="$1_bounded(w.v, $3, $2)" within="<= $2" order="" ;; esac
   echo "SELECT w.id, w.v, $score AS score FROM words w HAVING score $within ORDER BY score $order, w.id${4:+ LIMIT $4};"
 }
-nested_loop() {  # MEASURE BOUND
-  local score="$1(x.v, y.v)" within=">= $2"
-  case $1 in editdistance*) score="$1_bounded(x.v, y.v, $2)" within="<= $2" ;; esac
-  echo "SELECT x.id, y.id, $score AS score FROM words x JOIN words y ON y.id > x.id HAVING score $within
-        ORDER BY x.id, y.id"
-}
 # The way a call went, from its warning: index or scan.
-way() { sed -n 's/^Warning\t1642\tlikeness\.[a-z]*: \(through the index\|by a scan\|by a nested loop\).*/\1/p'; }
+way() { sed -n 's/^Warning\t1642\tlikeness\.search: \(through the index\|by a scan\).*/\1/p'; }
 
 probes=$(sql -e "SELECT pid FROM probes ORDER BY pid")
 check_measure() {  # MEASURE BOUND EXPECTED_WAY
@@ -45,14 +38,6 @@ check_measure() {  # MEASURE BOUND EXPECTED_WAY
   done
   expect "$m within $bound: search against the scan" "$(sql -e "$scans")" "$(sql -e "$calls")"
   expect "$m within $bound: the way search went" "$way_expected" "$(sql -e "$calls SHOW WARNINGS" | way)"
-  sql -e "DROP TABLE IF EXISTS found_pairs; CALL likeness.pairs('test', 'words', 'v', '$m', $bound, 'found_pairs')"
-  expect "$m within $bound: pairs against the nested loop" "$(sql -e "$(nested_loop "$m" "$bound")")" \
-    "$(sql -e "SELECT first, second, score FROM found_pairs ORDER BY first, second")"
-  expect "$m within $bound: the way pairs went" \
-    "${way_expected/a scan/a nested loop}" \
-    "$(sql -e "DROP TABLE found_pairs; CALL likeness.pairs('test', 'words', 'v', '$m', $bound, 'found_pairs');
-               SHOW WARNINGS" | way)"
-  sql -e "DROP TABLE found_pairs"
 }
 
 # Each setup of indexes on words.v, then each measure with the way it must
@@ -65,7 +50,7 @@ while IFS='|' read -r setup cases; do
   done
   sql -e "CALL likeness.drop_index('test', 'words', 'v')" 2>/dev/null || true
   sql -e "CALL likeness.drop_similarity_index('test', 'words', 'v')" 2>/dev/null || true
-  echo "ok: ${setup:-no index}: search and pairs as the scan and the nested loop"
+  echo "ok: ${setup:-no index}: search as the scan"
 done <<'SETUPS'
 |editdistance:1:scan jarowinkler_utf8:0.9:scan
 CALL likeness.create_index('test', 'words', 'id', 'v', 2, 'bytes')|editdistance:2:index editdistance_dl:1:index editdistance_utf8:1:scan editdistance:3:scan
@@ -73,29 +58,6 @@ CALL likeness.create_index('test', 'words', 'id', 'v', 1, 'utf8')|editdistance_u
 CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.85, 'bytes')|jarowinkler:0.85:index jaro:0.93:index jaro_utf8:0.9:scan jarowinkler:0.8:scan
 CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.8, 'utf8')|jarowinkler_utf8:0.8:index jaro_utf8:0.95:index jarowinkler:0.9:scan
 SETUPS
-
-# A killed pairs leaves no table and the same call runs again.
-sql -e "CREATE TABLE many (id INT PRIMARY KEY, v VARCHAR(20));
-  INSERT INTO many SELECT seq, CONCAT('n', seq % 977, 'x', seq % 13) FROM seq_1_to_30000;
-  CREATE TABLE few LIKE many; INSERT INTO few SELECT * FROM many WHERE id <= 50"
-sql -e "CALL likeness.pairs('test', 'many', 'v', 'jarowinkler', 0.99, 'killed_pairs')" >"$dir/killed.out" 2>&1 &
-killed=$!
-for _ in $(seq 1 600); do
-  id=$(sql -e "SELECT id FROM information_schema.processlist WHERE info LIKE 'CREATE TABLE%killed_pairs%'")
-  [ -n "$id" ] && break
-  sleep 0.05
-done
-[ -n "$id" ] || fail "the pairs of many never started: $(cat "$dir/killed.out")"
-sleep 0.5
-sql -e "KILL QUERY $id"
-wait "$killed" || true
-grep -q "ERROR 1317" "$dir/killed.out" || fail "killed pairs: $(cat "$dir/killed.out")"
-expect "tables after a killed pairs" "few,many,probes,words" \
-  "$(sql -e "SELECT GROUP_CONCAT(TABLE_NAME ORDER BY TABLE_NAME) FROM information_schema.TABLES WHERE TABLE_SCHEMA = 'test'")"
-sql -e "CALL likeness.pairs('test', 'few', 'v', 'jarowinkler', 0.99, 'killed_pairs')"
-expect "the same call run again" "$(sql -e "$(nested_loop jarowinkler 0.99 | sed 's/words/few/g')")" \
-  "$(sql -e "SELECT first, second, score FROM killed_pairs ORDER BY first, second")"
-echo "ok: a killed pairs left no table, and the call ran again"
 
 # Names and values outside Latin-1, through an index and by a scan.
 sql -e "CREATE TABLE \`люди\` (\`ид\` INT PRIMARY KEY, \`имя\` VARCHAR(20) CHARACTER SET utf8mb4);
@@ -106,14 +68,11 @@ expect "search in Łódź through the index" $'ид\tимя\tscore\n1\tŁódź\t
      "CALL likeness.search('test', 'люди', 'имя', 'jaro_utf8', 0.8, 'Łódź', NULL)")"
 expect "search for Müller by a scan" $'4\tMüller\t0\n5\tMuller\t1' \
   "$(sql -e "CALL likeness.search('test', 'люди', 'имя', 'editdistance_utf8', 1, 'Müller', NULL)")"
-sql -e "CALL likeness.pairs('test', 'люди', 'имя', 'editdistance_utf8', 1, 'пары')"
-expect "pairs outside Latin-1" $'1\t3\t1\n4\t5\t1' "$(sql -e "SELECT * FROM \`пары\` ORDER BY 1, 2")"
 expect "a NULL value" "" "$(sql -e "CALL likeness.search('test', 'люди', 'имя', 'jaro_utf8', 0.85, NULL, NULL)")"
 echo "ok: names and values outside Latin-1; a NULL value finds nothing"
 
 # Refusals.
-sql -e "CREATE TABLE two_keys (a INT, b INT, v TEXT, PRIMARY KEY (a, b));
-  CREATE TABLE big (id INT PRIMARY KEY, v VARCHAR(10)); INSERT INTO big SELECT seq, 'x' FROM seq_1_to_100001"
+sql -e "CREATE TABLE two_keys (a INT, b INT, v TEXT, PRIMARY KEY (a, b))"
 while IFS='|' read -r call message; do
   got=$( (sql -e "$call" 2>&1 || true) | tail -n 1 | sed 's/^ERROR 1644 (45000) at line 1: //')
   expect "$call" "$message" "$got"
@@ -126,9 +85,6 @@ CALL likeness.search('test', 'words', 'v', 'jaro', 0.9, 'a', -1)|likeness.search
 CALL likeness.search('test', 'nope', 'v', 'jaro', 0.9, 'a', NULL)|likeness.search: no table test.nope
 CALL likeness.search('test', 'words', 'nope', 'jaro', 0.9, 'a', NULL)|likeness.search: no column nope in test.words
 CALL likeness.search('test', 'two_keys', 'v', 'jaro', 0.9, 'a', NULL)|likeness.search: test.two_keys has no single-column primary key
-CALL likeness.pairs('test', 'words', 'v', 'jaro', 0.9, 'few')|likeness.pairs: test.few exists already
-CALL likeness.pairs('test', 'big', 'v', 'jarowinkler', 0.9, 'big_pairs')|likeness.pairs: test.big has 100001 rows, too many for a nested loop; a similarity index of threshold 0.8 to 0.9, form 'bytes' (likeness.create_similarity_index) would serve
-CALL likeness.pairs('test', 'big', 'v', 'editdistance', 4, 'big_pairs')|likeness.pairs: test.big has 100001 rows, too many for a nested loop; no index serves more than 3 edits
 CASES
 echo "ok: refusals say why"
 expect_no_crash "$dir"
