@@ -15,12 +15,16 @@
 // candidate the measure then drops.
 //
 // Within one table the values are ordered by their bytes, and a pair is
-// found from its later value: the earlier value's block holds it, and the
-// later one probes. So every pair is met once, in the block of its earlier
-// value, and the pieces of the result follow one order: by block, by probe,
-// by the earlier value, by rows. A cursor names the block, the probe and how
-// many of the probe's row pairs went before, and a call with the same rows
-// in any order finds the same pieces.
+// found from its earlier value: the later value's block holds it, and the
+// earlier one probes, the values before the block a batch at a time, then
+// the block's own values in order. So every pair is met once, in the block
+// of its later value, and the pieces of the result follow one order: by
+// block, by probe, by the later value, by rows. A cursor names the block
+// (where it begins and ends), the probe and how many of the probe's row
+// pairs went before, and a call with the same rows in any order finds the
+// same pieces. A piece that starts among the block's own values needs only
+// the values from its probe on: the passes of a large result key less and
+// less of the block.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -133,6 +137,7 @@ struct Row {
     const char* id;
     const char* value;
     std::uint32_t id_len, value_len;
+    std::uint64_t json_len;  // of the id as the result writes it
 };
 
 // A distinct value of a side and its rows: order[first] to
@@ -281,23 +286,25 @@ struct JsonText {
 };
 
 // An id as the result writes it: a number's text as a JSON number, when
-// it is one, else as a string.
+// the ids are numbers and it is one, else as a string. Decided once, as the
+// row comes: a number's JSON is exactly as long as its text, a string's
+// longer.
+std::uint64_t json_length(const char* id, std::size_t n, bool numeric_ids) {
+    return numeric_ids && json_number(id, n) ? n : JsonText{id, n}.length();
+}
+
 struct JsonId {
-    JsonId(const Row* r, bool numeric)
-        : row(r), number(numeric && json_number(r->id, r->id_len)) {}
+    explicit JsonId(const Row* r) : row(r) {}
     template <typename Out>
     void write(Out out) const {
-        if (number) {
+        if (row->json_len == row->id_len) {
             for (std::uint32_t i = 0; i < row->id_len; ++i) out(row->id[i]);
         } else {
             JsonText{row->id, row->id_len}.write(out);
         }
     }
-    std::size_t length() const {
-        return number ? row->id_len : JsonText{row->id, row->id_len}.length();
-    }
+    std::size_t length() const { return row->json_len; }
     const Row* row;
-    bool number;
 };
 
 Profile profile_of(const Value& v, bool utf8) {
@@ -443,11 +450,12 @@ struct ProbeRanges {
     }
 };
 
-// One block of the index side: values [begin, end), keyed. Later probes,
-// which merge their keys with the block's, need every group's key and
-// postings; the block's own values need only the groups of more than one.
+// One block of the index side: values [from, end), of which [begin, end)
+// are keyed. Probes from outside the block, which merge their keys with
+// the block's, need every group's key and postings; the block's own values
+// need only the groups of more than one.
 struct Block {
-    std::uint32_t begin = 0, end = 0;
+    std::uint32_t from = 0, begin = 0, end = 0;
     Array<Entry> entries;  // sorted; then the postings' storage
     Postings postings;
     Array<std::uint32_t> group_key;
@@ -471,23 +479,26 @@ struct PairOut {
     double score;
 };
 
-// Where a piece starts: the block (its first value), the probe, and how
-// many of the probe's row pairs in that block went before.
+// Where a piece starts: the block (its first value, and one past its last,
+// or 0 when no piece has ended within it), the probe, and how many of the
+// probe's row pairs in that block went before. Clusters use the probe
+// alone, for the first component of the piece.
 struct Cursor {
-    std::uint64_t block = 0, probe = 0, skip = 0;
+    std::uint64_t block = 0, end = 0, probe = 0, skip = 0;
 };
 
 bool parse_cursor(const char* s, std::size_t n, Cursor& cursor) {
     cursor = Cursor{};
     if (n == 0) return true;
-    std::uint64_t* fields[] = {&cursor.block, &cursor.probe, &cursor.skip};
+    std::uint64_t* fields[] = {&cursor.block, &cursor.end, &cursor.probe, &cursor.skip};
+    constexpr unsigned kFields = sizeof fields / sizeof fields[0];
     const char* at = s;
     const char* end = s + n;
-    for (unsigned f = 0; f < 3; ++f) {
+    for (unsigned f = 0; f < kFields; ++f) {
         const auto [next, error] = std::from_chars(at, end, *fields[f]);
         if (error != std::errc() || next == at) return false;
         at = next;
-        if (f < 2) {
+        if (f + 1 < kFields) {
             if (at == end || *at != '.') return false;
             ++at;
         }
@@ -535,10 +546,11 @@ class Run {
     bool prepare_side(Side& side);
     bool keyed() const { return keys_serve(ops_, j_.bound); }
     unsigned keys_of(const Value& v, std::uint32_t* out);
-    bool build_block(std::uint32_t begin);
+    bool build_block(std::uint32_t from, std::uint32_t end, std::uint32_t begin);
     std::size_t most_entries(std::size_t values, std::size_t cap) const;
-    bool group_block(bool own_probes, bool later_probes);
-    bool key_probes(std::uint32_t begin);
+    bool group_block(bool other_probes);
+    bool own_ranges();
+    bool key_probes(std::uint32_t begin, std::uint32_t limit);
     bool verify(const Side& sa, std::uint32_t a, const Side& sb, std::uint32_t b, double& score,
                 bool& within);
     template <typename Visit>
@@ -561,7 +573,7 @@ class Run {
     void unmark(std::uint32_t u) {
         marks_[(u - block_.begin) >> 6] &= ~(std::uint64_t{1} << ((u - block_.begin) & 63));
     }
-    bool start_block(std::uint32_t begin);
+    bool start_block(std::uint32_t from, std::uint32_t end, std::uint32_t probe);
 
     Join& j_;
     const MeasureOps& ops_;
@@ -661,23 +673,27 @@ std::size_t Run::most_entries(std::size_t values, std::size_t cap) const {
     return values > cap / most ? std::max(cap, most) : values * most;
 }
 
-// Keys the values of the index side from begin on, as many as fit a block.
-bool Run::build_block(std::uint32_t begin) {
+// The block of the index side from `from` on: as many values as fit a
+// block, or up to `end` when a piece before found where it ends (else 0);
+// keyed from `begin` on.
+bool Run::build_block(std::uint32_t from, std::uint32_t end, std::uint32_t begin) {
     block_.release();
+    block_.from = from;
     block_.begin = begin;
     const Value* values = index_->values.data();
     const auto n = static_cast<std::uint32_t>(index_->values.size());
+    const std::uint32_t last = end != 0 ? end : n;
     if (!keyed()) {
         block_.end = n;
         return true;
     }
     Array<Entry>& entries = block_.entries;
     const std::size_t most = block_entries(j_.limits);
-    if (!entries.reserve(most_entries(n - begin, most))) return false;
+    if (!entries.reserve(most_entries(last - begin, most))) return false;
     std::uint32_t v = begin;
-    for (; v < n; ++v) {
+    for (; v < last; ++v) {
         const unsigned count = keys_of(values[v], j_.folded);
-        if (entries.size() + count > most && v > begin) break;
+        if (end == 0 && entries.size() + count > most && v > begin) break;
         for (unsigned i = 0; i < count; ++i) {
             if (!entries.push(entry(j_.folded[i], v))) return false;
         }
@@ -688,77 +704,79 @@ bool Run::build_block(std::uint32_t begin) {
 }
 
 // The groups of the sorted entries, their postings written over the
-// entries, and for each of the block's own values (within one table) the
-// ranges of its groups' postings before it: a group of one posting is met
-// only by later probes, and kept only for them.
-bool Run::group_block(bool own_probes, bool later_probes) {
+// entries: every group when probes from outside the block merge their keys
+// with it, else only the groups of more than one posting, which alone pair
+// the block's own values.
+bool Run::group_block(bool other_probes) {
     const Entry* e = block_.entries.data();
     const std::size_t n = block_.entries.size();
-    const std::uint32_t width = own_probes ? block_.end - block_.begin : 0;
-    ProbeRanges& own = probes_;
-    own.release();
-    own.begin = block_.begin;
-    own.end = block_.begin + width;
-    if (!own.offsets.resize(width + 1)) return false;
-    std::fill(own.offsets.begin(), own.offsets.end(), 0);
-    // Counts first: the groups kept, and each own value's ranges (none for
-    // the first value of a group).
     std::size_t groups = 0;
     const auto each_group = [&](auto group) {
         for (std::size_t i = 0; i < n;) {
             std::size_t k = i + 1;
             while (k < n && key_of(e[k]) == key_of(e[i])) ++k;
-            if (k - i > 1 || later_probes) group(i, k);
+            if (k - i > 1 || other_probes) group(i, k);
             i = k;
         }
         return !kill_.killed_after(n);
     };
-    if (!each_group([&](std::size_t i, std::size_t k) {
-            ++groups;
-            for (std::size_t m = i + 1; m < k && own_probes; ++m) {
-                ++own.offsets[value_of(e[m]) - block_.begin + 1];
-            }
-        })) {
+    if (!each_group([&](std::size_t, std::size_t) { ++groups; }) ||
+        !block_.group_start.resize(groups + 1) ||
+        (other_probes && !block_.group_key.resize(groups))) {
         return false;
     }
-    for (std::uint32_t p = 0; p < width; ++p) own.offsets[p + 1] += own.offsets[p];
-    Array<std::uint64_t> fill;
-    if (!own.ranges.resize(own.offsets[width]) || !fill.resize(width) ||
-        (later_probes && (!block_.group_key.resize(groups) || !block_.group_start.resize(groups + 1)))) {
-        return false;
-    }
-    std::copy(own.offsets.begin(), own.offsets.begin() + width, fill.begin());
     block_.postings = Postings(block_.entries.data());
     std::uint32_t g = 0, at = 0;
     const bool ok = each_group([&](std::size_t i, std::size_t k) {
-        const std::uint32_t start = at;
-        if (later_probes) {
-            block_.group_key[g] = key_of(e[i]);
-            block_.group_start[g] = start;
-        }
-        ++g;
-        for (std::size_t m = i; m < k; ++m) {
-            const std::uint32_t v = value_of(e[m]);
-            if (m > i && own_probes) own.ranges[fill[v - block_.begin]++] = {start, at};
-            block_.postings.set(at++, v);
-        }
+        if (other_probes) block_.group_key[g] = key_of(e[i]);
+        block_.group_start[g++] = at;
+        for (std::size_t m = i; m < k; ++m) block_.postings.set(at++, value_of(e[m]));
     });
-    if (later_probes) block_.group_start[g] = at;
+    block_.group_start[g] = at;
     return ok;
 }
 
-// Keys a batch of probe values from begin on and merges their keys with the
-// block's: for each probe, the postings of every group of its keys.
-bool Run::key_probes(std::uint32_t begin) {
+// For each of the block's own values (within one table) the ranges of the
+// postings after it in its groups: the later values it meets as a probe.
+bool Run::own_ranges() {
+    ProbeRanges& own = probes_;
+    own.release();
+    own.begin = block_.begin;
+    own.end = block_.end;
+    const std::uint32_t width = own.end - own.begin;
+    const std::uint32_t* start = block_.group_start.data();
+    const std::size_t groups = block_.group_start.size() - 1;
+    const Postings& postings = block_.postings;
+    if (!own.offsets.resize(width + 1)) return false;
+    std::fill(own.offsets.begin(), own.offsets.end(), 0);
+    for (std::size_t g = 0; g < groups; ++g) {
+        for (std::uint32_t q = start[g]; q + 1 < start[g + 1]; ++q) ++own.offsets[postings[q] - own.begin + 1];
+    }
+    if (kill_.killed_after(start[groups])) return false;
+    for (std::uint32_t p = 0; p < width; ++p) own.offsets[p + 1] += own.offsets[p];
+    Array<std::uint64_t> fill;
+    if (!own.ranges.resize(own.offsets[width]) || !fill.resize(width)) return false;
+    std::copy(own.offsets.begin(), own.offsets.begin() + width, fill.begin());
+    for (std::size_t g = 0; g < groups; ++g) {
+        for (std::uint32_t q = start[g]; q + 1 < start[g + 1]; ++q) {
+            own.ranges[fill[postings[q] - own.begin]++] = {q + 1, start[g + 1]};
+        }
+    }
+    return !kill_.killed_after(start[groups]);
+}
+
+// Keys a batch of probe values from begin on, before limit, and merges
+// their keys with the block's: for each probe, the postings of every group
+// of its keys.
+bool Run::key_probes(std::uint32_t begin, std::uint32_t limit) {
     probes_.release();
     probes_.begin = begin;
     const Value* values = probe_->values.data();
-    const auto n = static_cast<std::uint32_t>(probe_->values.size());
     Array<Entry> entries;
     const std::size_t most = batch_entries(j_.limits);
-    if (!entries.reserve(most_entries(n - begin, most))) return false;
+    if (!entries.reserve(most_entries(limit - begin, most))) return false;
     std::uint32_t p = begin;
-    for (; p < n; ++p) {
+    for (; p < limit; ++p) {
         const unsigned count = keys_of(values[p], j_.folded);
         if (entries.size() + count > most && p > begin) break;
         for (unsigned i = 0; i < count; ++i) {
@@ -822,21 +840,21 @@ bool Run::verify(const Side& sa, std::uint32_t a, const Side& sb, std::uint32_t 
 
 // Calls visit(u) for every value of the index block that the probe meets,
 // once each: through its ranges, or every one when no keys serve; within
-// one table only the values before the probe. The values met are gathered
+// one table only the values after the probe. The values met are gathered
 // first, so that their profiles can be fetched ahead of the visits.
 template <typename Visit>
 bool Run::candidates(std::uint32_t probe, Visit visit) {
-    const std::uint32_t last = self_ ? std::min(probe, block_.end) : block_.end;
     if (!keyed()) {
-        if (last > block_.begin && kill_.killed_after(last - block_.begin)) return false;
-        for (std::uint32_t u = block_.begin; u < last; ++u) {
+        const std::uint32_t first = self_ ? std::max(probe + 1, block_.begin) : block_.begin;
+        if (first < block_.end && kill_.killed_after(block_.end - first)) return false;
+        for (std::uint32_t u = first; u < block_.end; ++u) {
             if (!visit(u)) return false;
         }
         return true;
     }
     constexpr std::size_t kAhead = 8;
     met_.clear();
-    const bool own = self_ && probe < block_.end;
+    const bool own = self_ && probe >= block_.begin && probe < block_.end;
     if (own) mark(probe);  // a value whose keys fold alike meets itself
     const std::uint32_t at = probe - probes_.begin;
     std::size_t visited = 0;
@@ -861,24 +879,31 @@ bool Run::candidates(std::uint32_t probe, Visit visit) {
     return true;
 }
 
-// A block from begin on, keyed, grouped, its marks clear.
-bool Run::start_block(std::uint32_t begin) {
-    const auto n = static_cast<std::uint32_t>(index_->values.size());
-    if (!build_block(begin)) return false;
-    if (keyed() && !group_block(self_, !self_ || block_.end < n)) return false;
+// The block from `from` on (to `end`, when known) for the probes from
+// `probe` on: keyed from the first value they may meet (within one table,
+// the values after a probe of the block's own), grouped, its marks clear.
+bool Run::start_block(std::uint32_t from, std::uint32_t end, std::uint32_t probe) {
+    const bool other_probes = !self_ || probe < from;
+    probes_.release();
+    if (!build_block(from, end, other_probes ? from : probe)) return false;
+    if (keyed() && !group_block(other_probes)) return false;
     if (!marks_.resize((block_.end - block_.begin + 63) / 64)) return false;
     std::fill(marks_.begin(), marks_.end(), 0);
     return true;
 }
 
-// Calls each(probe) for every probe value from `from` on, in order, with
-// the groups of its keys in probes_: the block's own values first (within
-// one table), then the later ones a batch at a time.
+// Calls each(probe) for every probe of the block from `from` on, in order,
+// with the ranges of its groups in probes_: within one table the values
+// before the block a batch at a time, then the block's own values; in a
+// link every value of the other side a batch at a time.
 template <typename Each>
 bool Run::each_probe(std::uint32_t from, Each each) {
-    const auto n = static_cast<std::uint32_t>(probe_->values.size());
+    const auto n = self_ ? block_.end : static_cast<std::uint32_t>(probe_->values.size());
     for (std::uint32_t p = from; p < n;) {
-        if (keyed() && !(p >= probes_.begin && p < probes_.end) && !key_probes(p)) return false;
+        if (keyed() && !(p >= probes_.begin && p < probes_.end)) {
+            const bool own = self_ && p >= block_.begin;
+            if (own ? !own_ranges() : !key_probes(p, self_ ? block_.begin : n)) return false;
+        }
         for (const std::uint32_t end = keyed() ? probes_.end : n; p < end; ++p) {
             if (!each(p)) return false;
             if (full_) return true;
@@ -909,11 +934,11 @@ bool Run::emit_probe(std::uint32_t probe, std::uint64_t skip) {
     const auto add = [&](std::uint32_t first, std::uint32_t second, double score) {
         if (seen++ < skip) return true;
         // [first,second,score], and a comma: a score takes at most 24.
-        const std::size_t bytes = 5 + JsonId{&irows[first], j_.numeric_ids}.length() +
-                                  JsonId{&prows[second], j_.numeric_ids}.length() + 24;
+        const std::size_t bytes = 5 + JsonId{&irows[first]}.length() +
+                                  JsonId{&prows[second]}.length() + 24;
         if (out_bytes_ + bytes > j_.limits.piece_bytes && out_.size() > 0) {
             full_ = true;
-            next_ = Cursor{block_.begin, probe, seen - 1};
+            next_ = Cursor{block_.from, block_.end, probe, seen - 1};
             return false;
         }
         out_bytes_ += bytes;
@@ -948,22 +973,25 @@ bool Run::emit_probe(std::uint32_t probe, std::uint64_t skip) {
 
 bool Run::pairs() {
     const auto n = static_cast<std::uint32_t>(index_->values.size());
-    if (j_.cursor.block > n || j_.cursor.probe > probe_->values.size()) return false;
-    auto begin = static_cast<std::uint32_t>(j_.cursor.block);
-    auto from = static_cast<std::uint32_t>(j_.cursor.probe);
-    std::uint64_t skip = j_.cursor.skip;
-    while (begin < n) {
-        if (!start_block(begin)) return false;
-        if (self_ && from < begin) from = begin;
-        const bool ok = each_probe(from, [&](std::uint32_t p) {
+    const Cursor& c = j_.cursor;
+    if (c.block > n || c.end > n || (c.end != 0 && c.end <= c.block) ||
+        c.probe > (self_ && c.end != 0 ? c.end - 1 : probe_->values.size())) {
+        return false;
+    }
+    auto from = static_cast<std::uint32_t>(c.block), end = static_cast<std::uint32_t>(c.end),
+         probe = static_cast<std::uint32_t>(c.probe);
+    std::uint64_t skip = c.skip;
+    while (from < n) {
+        if (!start_block(from, end, probe)) return false;
+        const bool ok = each_probe(probe, [&](std::uint32_t p) {
             const bool emitted = emit_probe(p, skip);
             skip = 0;
             return emitted;
         });
         if (!ok) return false;
         if (full_) return true;
-        begin = block_.end;
-        from = self_ ? begin : 0;
+        from = block_.end;
+        end = probe = 0;
     }
     return true;
 }
@@ -982,9 +1010,9 @@ bool Run::clusters() {
     const auto n = static_cast<std::uint32_t>(index_->values.size());
     if (!parent_.resize(n)) return false;
     for (std::uint32_t v = 0; v < n; ++v) parent_[v] = v;
-    for (std::uint32_t begin = 0; begin < n; begin = block_.end) {
-        if (!start_block(begin)) return false;
-        const bool ok = each_probe(begin, [&](std::uint32_t p) {
+    for (std::uint32_t from = 0; from < n; from = block_.end) {
+        if (!start_block(from, 0, 0)) return false;
+        const bool ok = each_probe(0, [&](std::uint32_t p) {
             return candidates(p, [&](std::uint32_t u) {
                 std::uint32_t a = find(u), b = find(p);
                 if (a == b) return true;
@@ -1032,6 +1060,8 @@ void write_cursor(Array<char>& out, const Cursor* next) {
     out.push('"');
     write_number(out, next->block);
     out.push('.');
+    write_number(out, next->end);
+    out.push('.');
     write_number(out, next->probe);
     out.push('.');
     write_number(out, next->skip);
@@ -1075,9 +1105,9 @@ bool Run::write_pairs(const Cursor* next) {
             out.push(',');
         }
         out.push('[');
-        JsonId{first, j_.numeric_ids}.write(push);
+        JsonId{first}.write(push);
         out.push(',');
-        JsonId{second, j_.numeric_ids}.write(push);
+        JsonId{second}.write(push);
         out.push(',');
         if (ops_.similarity) {
             write_number(out, p.score);
@@ -1139,7 +1169,7 @@ bool Run::write_clusters(std::uint64_t from, std::uint64_t* next) {
         for (std::uint32_t m = start[c]; m < start[c + 1]; ++m) {
             const Value& v = values[members[m]];
             for (std::uint32_t r = 0; r < v.rows; ++r) {
-                size += 4 + JsonId{&rows[order[v.first + r]], j_.numeric_ids}.length() + 11;
+                size += 4 + JsonId{&rows[order[v.first + r]]}.length() + 11;
             }
             count += v.rows;
         }
@@ -1157,7 +1187,7 @@ bool Run::write_clusters(std::uint64_t from, std::uint64_t* next) {
     Array<char>& out = j_.piece;
     out.clear();
     if (!out.reserve(bytes + 3 * chunk_end.size() + 128)) return false;
-    Cursor cursor{0, c, 0};
+    Cursor cursor{0, 0, c, 0};
     write_head(out, c < components ? &cursor : nullptr, "clusters");
     const auto push = [&](char ch) { out.push(ch); };
     // Each chunk's rows in the order they came in, as pairs are: those of a
@@ -1188,7 +1218,7 @@ bool Run::write_clusters(std::uint64_t from, std::uint64_t* next) {
         for (std::size_t i = 0; i < chunk.size(); ++i) {
             const std::uint32_t label = chunk[i] & 0xffffffffu;
             write_text(out, i > 0 ? ",[" : "[");
-            JsonId{&rows[chunk[i] >> 32], j_.numeric_ids}.write(push);
+            JsonId{&rows[chunk[i] >> 32]}.write(push);
             if (label != kAlone) {
                 out.push(',');
                 write_number(out, std::uint64_t{label});
@@ -1282,7 +1312,8 @@ void join_add(Join& join, const JoinRow& row) {
     join.failed = id == nullptr || value == nullptr || row.id_len > 0xffffffffu ||
                   row.value_len > 0xffffffffu || side.rows.size() >= 0xffffffffu ||
                   !side.rows.push({id, value, static_cast<std::uint32_t>(row.id_len),
-                                   static_cast<std::uint32_t>(row.value_len)});
+                                   static_cast<std::uint32_t>(row.value_len),
+                                   json_length(row.id, row.id_len, join.numeric_ids)});
 }
 
 const char* join_piece(Join& join, unsigned long* length) {

@@ -445,7 +445,10 @@ TEST(Join, IdsAsGiven) {
 // join; a cursor past the end of the rows too.
 TEST(Join, RefusesWhatNoPieceGave) {
     const Table table = random_table(7, 30, false);
-    for (const char* cursor : {"x", "1.2", "1.2.3.4", "0.999999.0", "-1.0.0"}) {
+    // Not four numbers; a probe past the rows; a block that ends where it
+    // begins; a block past the values.
+    for (const char* cursor : {"x", "1.2.3", "1.2.3.4.5", "-1.0.0.0", "0.0.999999.0", "5.5.5.0",
+                               "999999.0.0.0"}) {
         likeness::Join* join =
             likeness::join_create(JoinMeasure::kLevenshtein, JoinResult::kPairs, true);
         ASSERT_NE(join, nullptr);
