@@ -155,8 +155,8 @@ unsigned similarity_keys_utf8(const char* s, unsigned long len, double threshold
 // than one row share a LABEL and are never split between chunks; a row of
 // no pair is alone, a component of its own. What a statement holds stays
 // within about kJoinMemory beyond its rows: a join whose keys need more
-// takes its values in blocks, each keyed and compared with every later
-// value in turn.
+// takes its values in blocks, each keyed and compared with every value
+// before it and within it in turn.
 enum class JoinMeasure : unsigned char {
     kJaro,
     kJaroWinkler,
