@@ -31,3 +31,4 @@ DROP FUNCTION IF EXISTS jaro_utf8_clusters;
 DROP FUNCTION IF EXISTS jarowinkler_utf8_clusters;
 DROP FUNCTION IF EXISTS editdistance_utf8_clusters;
 DROP FUNCTION IF EXISTS editdistance_dl_utf8_clusters;
+DROP FUNCTION IF EXISTS fold_utf8;

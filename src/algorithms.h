@@ -132,6 +132,25 @@ unsigned similarity_keys(const char* s, unsigned long len, double threshold,
 unsigned similarity_keys_utf8(const char* s, unsigned long len, double threshold,
                               SimilarityKeyPlan& plan, long long* keys);
 
+// A value as matching should see it: its compatibility decomposition
+// (NFKD), case-folded (full folding: 'ß' is "ss"), decomposed again; Latin
+// letters without a decomposition transliterated to ASCII ('ł' is 'l', 'æ'
+// "ae"; letters only, so Latin punctuation stays); combining marks removed
+// where they follow a Latin or Greek letter, default-ignorable and format
+// characters dropped, each run of white space one space and none at either
+// end; then composed (NFC). Other scripts keep their letters and marks,
+// case-folded. A byte at which no well-formed UTF-8 sequence begins stays
+// as it is, where it is. Folding a fold changes nothing. By ICU's tables,
+// through a Folding the caller keeps for a statement (nullptr when ICU's
+// data or memory cannot be had): its result is the value itself when
+// folding changes nothing (ASCII without capitals or stray spaces), else in
+// the folding's buffer until the next call; nullptr when memory cannot be
+// had or the statement was killed.
+struct Folding;
+Folding* folding_create();
+void folding_destroy(Folding* folding);
+const char* fold_utf8(Folding& folding, const char* s, unsigned long len, unsigned long* length);
+
 // A similarity join over the rows of a statement: every pair of rows whose
 // values are within a bound by a measure, each pair once, or the connected
 // components of those pairs (single linkage). Candidates are the pairs of

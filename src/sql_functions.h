@@ -2,11 +2,14 @@
 //   X(name, Value, Arguments, measure, refusal)
 // name: the SQL name, and the C name of its entry points (name, name_init);
 // Value: the kind of its result (Similarity: REAL, Distance: INTEGER,
-//   KeyList: a JSON array of integers as a string);
-// Arguments: what it takes (TwoStrings; TwoStringsAndBound, a third integer;
+//   KeyList: a JSON array of integers as a string, Text: a string,
+//   JoinPieces: an aggregate's JSON piece);
+// Arguments: what it takes (OneString; TwoStrings; TwoStringsAndBound, a
+//   third integer;
 //   StringAndKeysBound, one string, an integer k up to kMaxKeysBound and
 //   optionally the version of the keys;
-//   StringAndThreshold, one string and a real threshold);
+//   StringAndThreshold, one string and a real threshold; RowsToPair and
+//   RowsToCluster, the rows of a join);
 // measure: the function of algorithms.h that computes it;
 // refusal: the message that refuses any other argument count.
 // The entry points are declared (udf.h) and defined (udf.cpp) from this
@@ -55,7 +58,8 @@
     X(jarowinkler_utf8_keys, KeyList, StringAndThreshold, likeness::similarity_keys_utf8,          \
       "jarowinkler_utf8_keys must have exactly two arguments")                                     \
     LIKENESS_JOINS(X, pairs, RowsToPair, "from three to five")                                     \
-    LIKENESS_JOINS(X, clusters, RowsToCluster, "three or four")
+    LIKENESS_JOINS(X, clusters, RowsToCluster, "three or four")                                    \
+    X(fold_utf8, Text, OneString, likeness::fold_utf8, "fold_utf8 must have exactly one argument")
 
 // The joins of every measure: name_pairs and name_clusters.
 #define LIKENESS_JOINS(X, what, Arguments, counts)                                        \

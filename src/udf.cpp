@@ -105,6 +105,55 @@ struct KeyListFrame {
     }
 };
 
+// Texts: the statement's folding, which init makes (or fails cleanly) and
+// deinit releases; a row's text is the argument itself or in the folding's
+// buffer. A failed fold is a NULL row, after report_kill() has raised the
+// server's error if the statement was killed.
+template <typename Arguments>
+struct TextFrame {
+    template <std::size_t N>
+    static init_result init(UDF_INIT* initid, UDF_ARGS* args, char* message,
+                            const char (&refusal)[N], const char* name) {
+        if (!takes<Arguments>(args->arg_count)) {
+            std::memcpy(message, refusal, N);
+            return 1;
+        }
+        likeness::Folding* folding = likeness::folding_create();
+        if (folding == nullptr) {
+            std::snprintf(message, MYSQL_ERRMSG_SIZE, "%s: out of memory", name);
+            return 1;
+        }
+        initid->ptr = reinterpret_cast<char*>(folding);
+        Arguments::ask_for(args);
+        initid->maybe_null = 1;
+        initid->max_length = Text::kLongest;
+        return 0;
+    }
+
+    template <typename Measure>
+    static char* row(UDF_INIT* initid, UDF_ARGS* args, unsigned long* length, char* is_null,
+                     Measure measure) {
+        if (initid->ptr == nullptr || !takes<Arguments>(args->arg_count) ||
+            Arguments::lacks_values(args)) {
+            *is_null = 1;
+            return nullptr;
+        }
+        const char* text = measure(*reinterpret_cast<likeness::Folding*>(initid->ptr),
+                                   args->args[0], args->lengths[0], length);
+        if (text == nullptr) {
+            likeness::report_kill();
+            *is_null = 1;
+            return nullptr;
+        }
+        return const_cast<char*>(text);
+    }
+
+    static void deinit(UDF_INIT* initid) {
+        likeness::folding_destroy(reinterpret_cast<likeness::Folding*>(initid->ptr));
+        initid->ptr = nullptr;
+    }
+};
+
 // Joins: the rows of the statement gathered by add, the piece computed when
 // the server asks for the value. A failed join is a NULL value, after
 // report_kill() has raised the server's error if the statement was killed.
@@ -186,6 +235,15 @@ struct JoinFrame {
         return KeyListFrame<Arguments>::row(initid, args, length, is_null, measure);          \
     }                                                                                         \
     void name##_deinit(UDF_INIT* initid) { KeyListFrame<Arguments>::deinit(initid); }
+#define LIKENESS_DEFINE_Text(name, Arguments, measure, refusal)                               \
+    init_result name##_init(UDF_INIT* initid, UDF_ARGS* args, char* message) {                \
+        return TextFrame<Arguments>::init(initid, args, message, refusal, #name);             \
+    }                                                                                         \
+    char* name(UDF_INIT* initid, UDF_ARGS* args, char*, unsigned long* length, char* is_null, \
+               char*) {                                                                       \
+        return TextFrame<Arguments>::row(initid, args, length, is_null, measure);             \
+    }                                                                                         \
+    void name##_deinit(UDF_INIT* initid) { TextFrame<Arguments>::deinit(initid); }
 #define LIKENESS_DEFINE_JoinPieces(name, Arguments, measure, refusal)                         \
     init_result name##_init(UDF_INIT* initid, UDF_ARGS* args, char* message) {                \
         return JoinFrame<Arguments>::init(initid, args, message, refusal, #name, measure);    \

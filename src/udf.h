@@ -49,9 +49,29 @@ struct Distance {
     static bool failed(unsigned long value) { return value == kDistanceFailed; }
 };
 
+// Text: a string in a buffer of the statement's (or the argument itself),
+// beside what the function keeps for a statement, which init allocates
+// and deinit releases (initid->ptr). As long as the longest text.
+struct Text {
+    static constexpr const char* kSqlType = "STRING";
+    static constexpr const char* kCreate = "FUNCTION";
+    static constexpr unsigned long kLongest = 0xffffffffu;
+};
+
 // The kinds of arguments: their count (from kLeastCount to kCount), the
 // types asked of the server, when a row lacks a value (and is NULL), and the
 // call of the measure.
+struct OneString {
+    static constexpr unsigned int kLeastCount = 1;
+    static constexpr unsigned int kCount = 1;
+    static constexpr int kNumberAt = -1;
+    static constexpr int kVersionAt = -1;
+    static constexpr Item_result kNumberType = INT_RESULT;
+
+    static void ask_for(UDF_ARGS* args) { args->arg_type[0] = STRING_RESULT; }
+    static bool lacks_values(const UDF_ARGS* args) { return args->args[0] == nullptr; }
+};
+
 struct TwoStrings {
     static constexpr unsigned int kLeastCount = 2;
     static constexpr unsigned int kCount = 2;
@@ -337,6 +357,7 @@ struct RowsToCluster : JoinArguments {
     LIKENESS_EXPORT char* name(UDF_INIT* initid, UDF_ARGS* args, char* result,     \
                                unsigned long* length, char* is_null, char* error); \
     LIKENESS_EXPORT void name##_deinit(UDF_INIT* initid);
+#define LIKENESS_DECLARE_ROW_Text(name) LIKENESS_DECLARE_ROW_KeyList(name)
 #define LIKENESS_DECLARE_ROW_JoinPieces(name)                                                \
     LIKENESS_DECLARE_ROW_KeyList(name)                                                       \
     LIKENESS_EXPORT void name##_clear(UDF_INIT* initid, char* is_null, char* error);          \

@@ -150,6 +150,27 @@ struct Kind<likeness::sql::KeyList> {
     }
 };
 
+template <>
+struct Kind<likeness::sql::Text> {
+    template <typename Row>
+    static std::optional<std::string> call(Row row, UDF_INIT* initid, UDF_ARGS* args, char* error) {
+        return Kind<likeness::sql::KeyList>::call(row, initid, args, error);
+    }
+    template <typename Row>
+    static bool null(Row row, UDF_INIT* initid, UDF_ARGS* args, char* error) {
+        return Kind<likeness::sql::KeyList>::null(row, initid, args, error);
+    }
+    template <typename Arguments, typename Measure>
+    static std::string expected(const UDF_ARGS* args, Measure measure) {
+        likeness::Folding* folding = likeness::folding_create();
+        unsigned long length = 0;
+        const char* text = measure(*folding, args->args[0], args->lengths[0], &length);
+        std::string out(text, length);
+        likeness::folding_destroy(folding);
+        return out;
+    }
+};
+
 // A join's entry points, and the value of a call of two rows.
 struct Aggregate {
     void (*clear)(UDF_INIT*, char*, char*);
@@ -206,16 +227,19 @@ struct Kind<likeness::sql::JoinPieces> {
 #define LIKENESS_ROW_OF_Similarity(fn) fn
 #define LIKENESS_ROW_OF_Distance(fn) fn
 #define LIKENESS_ROW_OF_KeyList(fn) fn
+#define LIKENESS_ROW_OF_Text(fn) fn
 #define LIKENESS_ROW_OF_JoinPieces(fn) \
     (entry_points_detail::Aggregate{fn##_clear, fn##_add, fn})
 #define LIKENESS_JOIN_Similarity(measure) false, nullptr
 #define LIKENESS_JOIN_Distance(measure) false, nullptr
 #define LIKENESS_JOIN_KeyList(measure) false, nullptr
+#define LIKENESS_JOIN_Text(measure) false, nullptr
 #define LIKENESS_JOIN_JoinPieces(measure) \
     true, [](double bound) { return likeness::join_bound_suits(measure, bound); }
 
 #define LIKENESS_DEINIT_JoinPieces(fn) fn##_deinit
 #define LIKENESS_DEINIT_KeyList(fn) fn##_deinit
+#define LIKENESS_DEINIT_Text(fn) fn##_deinit
 #define LIKENESS_DEINIT_Similarity(fn) nullptr
 #define LIKENESS_DEINIT_Distance(fn) nullptr
 

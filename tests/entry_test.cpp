@@ -40,7 +40,7 @@ TEST(Init, TheOriginalFunctionsKeepTheirMessages) {
         {"jarowinkler", "jarowinkler must have exactly two arguments"},
         {"editdistance", "editdistance must have exactly two arguments"},
         {"editdistance_dl", "editdistance must have exactly two arguments"}};
-    const char* const words[] = {"", "", "two", "three", "four", "five"};
+    const char* const words[] = {"", "one", "two", "three", "four", "five"};
     for (const EntryPoints& f : entry_points()) {
         const auto kept = original.find(f.name);
         const std::string counts =
@@ -50,7 +50,8 @@ TEST(Init, TheOriginalFunctionsKeepTheirMessages) {
                                                  words[f.count];
         EXPECT_EQ(f.refusal, kept != original.end()
                                  ? kept->second
-                                 : f.name + " must have " + counts + " arguments");
+                                 : f.name + " must have " + counts +
+                                       (f.count == 1 ? " argument" : " arguments"));
     }
 }
 
