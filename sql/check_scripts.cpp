@@ -99,24 +99,36 @@ bool catalog_agrees(const char* path, const std::set<std::string>& functions) {
     expect(number("kinds.similarity.newest_version") == likeness::kSimilarityKeysVersion,
            "kinds.similarity.newest_version is kSimilarityKeysVersion, " +
                std::to_string(likeness::kSimilarityKeysVersion));
-    std::size_t measures = 0, key_functions = 0;
+    std::size_t measures = 0;
     for (const auto& [key, value] : facts) {
         const std::string name = value.size() > 1 && value[0] == '"' ? value.substr(1, value.size() - 2) : value;
+        const auto ends = [&](const std::string& tail) {
+            return key.size() > tail.size() && key.compare(key.size() - tail.size(), tail.size(), tail) == 0;
+        };
         if (key.rfind("kinds.", 0) == 0 && key.find(".functions.") != std::string::npos) {
-            ++key_functions;
             expect(functions.count(name) == 1, key + ": " + name + " is a function of the library");
+            const std::string form = key.substr(key.rfind('.') + 1);
+            expect(facts.count("forms." + form + ".value") == 1, key + ": " + form + " is a form");
         }
-        if (key.rfind("measures.", 0) == 0 && key.size() > 5 && key.substr(key.size() - 5) == ".kind") {
+        if (key.rfind("measures.", 0) == 0 && ends(".function")) {
             ++measures;
-            const std::string measure = key.substr(9, key.size() - 14);
-            for (const char* join : {"_pairs", "_clusters"}) {
-                expect(functions.count(measure + join) == 1,
-                       key + ": " + measure + join + " is a function of the library");
+            for (const char* join : {"", "_pairs", "_clusters"}) {
+                expect(functions.count(name + join) == 1,
+                       key + ": " + name + join + " is a function of the library");
             }
+        }
+        if (key.rfind("measures.", 0) == 0 && ends(".kind")) {
             expect(facts.count("kinds." + name + ".table") == 1, key + ": " + name + " is a kind");
         }
     }
-    expect(key_functions == 4, "four key functions, two forms of two kinds");
+    for (const char* kind : {"edits", "similarity"}) {
+        for (const auto& [key, value] : facts) {
+            if (key.rfind("forms.", 0) != 0) continue;
+            const std::string form = key.substr(6, key.find('.', 6) - 6);
+            expect(facts.count(std::string("kinds.") + kind + ".functions." + form) == 1,
+                   std::string("kinds.") + kind + " has a key function for the form " + form);
+        }
+    }
     expect(measures > 0, "the catalog names its measures");
     return ok;
 }

@@ -27,18 +27,26 @@ DELIMITER //
 -- The catalog
 -- ---------------------------------------------------------------------------
 
--- Internal. Each kind of index and each measure: for a kind, the suffixes of
--- its side table and triggers, its name in messages, what its bound is
--- called, the procedure that creates it, its key function for each form,
--- the newest version of its keys, the bounds its keys serve, the direction
--- in which a score is within the bound, whether a bound is a whole number,
--- and the type of a score; for a measure, its kind and form. The build
--- checks it against the library (sql/check_scripts.cpp): the limits
--- against the library's own, the functions against its table of functions;
--- keep one fact to a line.
+-- Internal. Each form, kind of index and measure: for a form, the
+-- expression of a value that its key functions and measures take ('{}' the
+-- value); for a kind, the suffixes of its side table and triggers, its name
+-- in messages, what its bound is called, the procedure that creates it, its
+-- key function for each form, the newest version of its keys, the bounds
+-- its keys serve, the direction in which a score is within the bound,
+-- whether a bound is a whole number, and the type of a score; for a
+-- measure, its kind, its form and the library's function that computes it
+-- (over the form's expressions of the two values). The build checks it
+-- against the library (sql/check_scripts.cpp): the limits against the
+-- library's own, the functions against its table of functions; keep one
+-- fact to a line.
 CREATE OR REPLACE FUNCTION likeness.catalog()
   RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
   RETURN '{
+  "forms": {
+    "bytes": {"value": "{}"},
+    "utf8": {"value": "{}"},
+    "folded": {"value": "fold_utf8({})"}
+  },
   "kinds": {
     "edits": {
       "table": "keys",
@@ -46,7 +54,7 @@ CREATE OR REPLACE FUNCTION likeness.catalog()
       "named": "",
       "bound_name": "k",
       "creator": "likeness.create_index",
-      "functions": {"bytes": "editdistance_keys", "utf8": "editdistance_utf8_keys"},
+      "functions": {"bytes": "editdistance_keys", "utf8": "editdistance_utf8_keys", "folded": "editdistance_utf8_keys"},
       "newest_version": 2,
       "least_keyed": 0,
       "most_keyed": 3,
@@ -60,7 +68,7 @@ CREATE OR REPLACE FUNCTION likeness.catalog()
       "named": "similarity ",
       "bound_name": "threshold",
       "creator": "likeness.create_similarity_index",
-      "functions": {"bytes": "jarowinkler_keys", "utf8": "jarowinkler_utf8_keys"},
+      "functions": {"bytes": "jarowinkler_keys", "utf8": "jarowinkler_utf8_keys", "folded": "jarowinkler_utf8_keys"},
       "newest_version": 1,
       "least_keyed": 0.8,
       "most_keyed": 1,
@@ -70,14 +78,18 @@ CREATE OR REPLACE FUNCTION likeness.catalog()
     }
   },
   "measures": {
-    "editdistance": {"kind": "edits", "form": "bytes"},
-    "editdistance_dl": {"kind": "edits", "form": "bytes"},
-    "editdistance_utf8": {"kind": "edits", "form": "utf8"},
-    "editdistance_dl_utf8": {"kind": "edits", "form": "utf8"},
-    "jaro": {"kind": "similarity", "form": "bytes"},
-    "jarowinkler": {"kind": "similarity", "form": "bytes"},
-    "jaro_utf8": {"kind": "similarity", "form": "utf8"},
-    "jarowinkler_utf8": {"kind": "similarity", "form": "utf8"}
+    "editdistance": {"kind": "edits", "form": "bytes", "function": "editdistance"},
+    "editdistance_dl": {"kind": "edits", "form": "bytes", "function": "editdistance_dl"},
+    "editdistance_utf8": {"kind": "edits", "form": "utf8", "function": "editdistance_utf8"},
+    "editdistance_dl_utf8": {"kind": "edits", "form": "utf8", "function": "editdistance_dl_utf8"},
+    "jaro": {"kind": "similarity", "form": "bytes", "function": "jaro"},
+    "jarowinkler": {"kind": "similarity", "form": "bytes", "function": "jarowinkler"},
+    "jaro_utf8": {"kind": "similarity", "form": "utf8", "function": "jaro_utf8"},
+    "jarowinkler_utf8": {"kind": "similarity", "form": "utf8", "function": "jarowinkler_utf8"},
+    "editdistance_folded": {"kind": "edits", "form": "folded", "function": "editdistance_utf8"},
+    "editdistance_dl_folded": {"kind": "edits", "form": "folded", "function": "editdistance_dl_utf8"},
+    "jaro_folded": {"kind": "similarity", "form": "folded", "function": "jaro_utf8"},
+    "jarowinkler_folded": {"kind": "similarity", "form": "folded", "function": "jarowinkler_utf8"}
   }
 }'//
 
@@ -96,6 +108,12 @@ CREATE OR REPLACE FUNCTION likeness.measure_fact(measure VARCHAR(64) CHARACTER S
 CREATE OR REPLACE FUNCTION likeness.forms(kind VARCHAR(10))
   RETURNS TEXT DETERMINISTIC NO SQL SQL SECURITY INVOKER
   RETURN JSON_KEYS(likeness.catalog(), CONCAT('$.kinds.', kind, '.functions'))//
+
+-- Internal. A value in a form: the expression that key functions and
+-- measures take.
+CREATE OR REPLACE FUNCTION likeness.in_form(form VARCHAR(16), value_expr TEXT CHARACTER SET utf8mb4)
+  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN REPLACE(JSON_VALUE(likeness.catalog(), CONCAT('$.forms.', form, '.value')), '{}', value_expr)//
 
 -- Internal. The names of a JSON array in words: 'a', 'b' or 'c'.
 CREATE OR REPLACE FUNCTION likeness.in_words(names TEXT CHARACTER SET utf8mb4)
@@ -182,28 +200,22 @@ CREATE OR REPLACE FUNCTION likeness.side_name(tbl VARCHAR(64) CHARACTER SET utf8
   RETURN CONCAT(tbl, '__', text_col, '__',
     IF(part = 'table', likeness.kind_fact(kind, 'table'), CONCAT(likeness.kind_fact(kind, 'triggers'), part)))//
 
--- Internal. The form of a key function, by the catalog.
-CREATE OR REPLACE FUNCTION likeness.form_of(keys_function VARCHAR(30))
-  RETURNS VARCHAR(16) DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN SUBSTRING_INDEX(JSON_UNQUOTE(JSON_SEARCH(likeness.catalog(), 'one', keys_function, NULL,
-                                                  '$.kinds.*.functions')), '.', -1)//
-
 -- Internal. What a side table's comment records of its index, which
 -- find_index reads.
-CREATE OR REPLACE FUNCTION likeness.index_comment(kind VARCHAR(10), keys_function VARCHAR(30), bound VARCHAR(40),
+CREATE OR REPLACE FUNCTION likeness.index_comment(kind VARCHAR(10), form VARCHAR(16), bound VARCHAR(40),
     version INT, id_col VARCHAR(64) CHARACTER SET utf8mb4)
   RETURNS VARCHAR(300) CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN CONCAT('likeness index: kind=', kind, ' function=', keys_function, ' form=', likeness.form_of(keys_function),
-                ' bound=', bound, ' version=', version, ' id=', id_col)//
+  RETURN CONCAT('likeness index: kind=', kind, ' function=', likeness.kind_fact(kind, CONCAT('functions.', form)),
+                ' form=', form, ' bound=', bound, ' version=', version, ' id=', id_col)//
 
 -- Internal. An existing index of a kind, read from its side table's comment
--- "likeness index: kind=K function=F form=bytes|utf8 bound=B version=V id=NAME" (or, from
--- the first release, "likeness index: function=F k=K id=NAME"), the id
--- column's name, which may hold anything, last. Found is 0 when there is
--- none.
+-- "likeness index: kind=K function=F form=bytes|utf8|folded bound=B
+-- version=V id=NAME" (or, from the first release, "likeness index:
+-- function=F k=K id=NAME", whose form its function tells), the id column's
+-- name, which may hold anything, last. Found is 0 when there is none.
 CREATE OR REPLACE PROCEDURE likeness.find_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10),
-    OUT found INT, OUT side VARCHAR(200) CHARACTER SET utf8mb4, OUT keys_function VARCHAR(30),
+    OUT found INT, OUT side VARCHAR(200) CHARACTER SET utf8mb4, OUT form VARCHAR(16),
     OUT bound VARCHAR(40), OUT version INT, OUT id_col VARCHAR(64) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
@@ -216,7 +228,8 @@ BEGIN
                      OR (kind = 'edits' AND note LIKE 'likeness index: function=%'), 0),
       id_col = IF(found, SUBSTRING(note, LOCATE(' id=', note) + 4), NULL),
       note = IF(found, LEFT(note, LOCATE(' id=', note) - 1), NULL),
-      keys_function = SUBSTRING_INDEX(SUBSTRING_INDEX(note, 'function=', -1), ' ', 1),
+      form = IF(note LIKE '% form=%', SUBSTRING_INDEX(SUBSTRING_INDEX(note, ' form=', -1), ' ', 1),
+                IF(note LIKE '%function=editdistance_utf8_keys%', 'utf8', 'bytes')),
       bound = IF(note LIKE '% k=%', SUBSTRING_INDEX(note, ' k=', -1),
                  SUBSTRING_INDEX(SUBSTRING_INDEX(note, ' bound=', -1), ' ', 1)),
       version = IF(note LIKE '% k=%', 1, SUBSTRING_INDEX(note, ' version=', -1));
@@ -225,12 +238,12 @@ END//
 -- Internal. The same, failing when there is none.
 CREATE OR REPLACE PROCEDURE likeness.index_of(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10),
-    OUT side VARCHAR(200) CHARACTER SET utf8mb4, OUT keys_function VARCHAR(30), OUT bound VARCHAR(40),
+    OUT side VARCHAR(200) CHARACTER SET utf8mb4, OUT form VARCHAR(16), OUT bound VARCHAR(40),
     OUT version INT, OUT id_col VARCHAR(64) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
   DECLARE found INT;
-  CALL likeness.find_index(db, tbl, text_col, kind, found, side, keys_function, bound, version, id_col);
+  CALL likeness.find_index(db, tbl, text_col, kind, found, side, form, bound, version, id_col);
   IF NOT found THEN
     CALL likeness.fail(CONCAT('likeness: no ', likeness.kind_fact(kind, 'named'), 'index on ',
                               db, '.', tbl, '.', text_col));
@@ -242,13 +255,15 @@ END//
 -- ---------------------------------------------------------------------------
 
 -- Internal. The keys of an expression as a table j with one column k: the
--- key function called with its bound (k, or the threshold as the double it
--- was given) and, past version 1, its version.
-CREATE OR REPLACE FUNCTION likeness.keys_rows(keys_function VARCHAR(30), value_expr TEXT CHARACTER SET utf8mb4,
-    bound VARCHAR(40), version INT)
+-- key function of the kind and form, called with the value in its form,
+-- the bound (k, or the threshold as the double it was given) and, past
+-- version 1, the version.
+CREATE OR REPLACE FUNCTION likeness.keys_rows(kind VARCHAR(10), form VARCHAR(16),
+    value_expr TEXT CHARACTER SET utf8mb4, bound VARCHAR(40), version INT)
   RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN CONCAT('JSON_TABLE(', keys_function, '(', value_expr, ', ',
-    IF(keys_function LIKE 'jarowinkler%', CONCAT('CAST(', QUOTE(bound), ' AS DOUBLE)'), bound),
+  RETURN CONCAT('JSON_TABLE(', likeness.kind_fact(kind, CONCAT('functions.', form)), '(',
+    likeness.in_form(form, value_expr), ', ',
+    IF(likeness.kind_fact(kind, 'whole') = 'true', bound, CONCAT('CAST(', QUOTE(bound), ' AS DOUBLE)')),
     IF(version > 1, CONCAT(', ', version), ''), '), ''$[*]'' COLUMNS (k BIGINT PATH ''$'')) j')//
 
 -- Internal. The rows of a fresh build: every key of every row, INSERT
@@ -257,12 +272,12 @@ CREATE OR REPLACE FUNCTION likeness.keys_rows(keys_function VARCHAR(30), value_e
 -- from one end to the other rather than at random.
 CREATE OR REPLACE PROCEDURE likeness.fill(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
-    id_col VARCHAR(64) CHARACTER SET utf8mb4, keys_function VARCHAR(30), bound VARCHAR(40), version INT,
+    id_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), form VARCHAR(16), bound VARCHAR(40), version INT,
     target VARCHAR(300) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
   CALL likeness.run(CONCAT('INSERT IGNORE INTO ', target, ' (k, id) SELECT j.k, t.',
     likeness.quoted(id_col), ' FROM ', likeness.quoted(db), '.', likeness.quoted(tbl), ' t, ',
-    likeness.keys_rows(keys_function, CONCAT('t.', likeness.quoted(text_col)), bound, version),
+    likeness.keys_rows(kind, form, CONCAT('t.', likeness.quoted(text_col)), bound, version),
     ' ORDER BY j.k'))//
 
 -- Internal. The checks every index makes before it is built; the caller
@@ -314,7 +329,7 @@ END//
 -- removed by (k, id).
 CREATE OR REPLACE PROCEDURE likeness.make_triggers(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
-    text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), keys_function VARCHAR(30),
+    text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), form VARCHAR(16),
     bound VARCHAR(40), least_version INT, version INT)
   SQL SECURITY INVOKER
 BEGIN
@@ -326,9 +341,9 @@ BEGIN
   WHILE v <= version DO
     SET add_new = CONCAT(add_new, 'INSERT IGNORE INTO ', qside, ' (k, id) SELECT j.k, NEW.',
                          likeness.quoted(id_col), ' FROM ',
-                         likeness.keys_rows(keys_function, CONCAT('NEW.', likeness.quoted(text_col)), bound, v), '; ');
+                         likeness.keys_rows(kind, form, CONCAT('NEW.', likeness.quoted(text_col)), bound, v), '; ');
     SET remove_old = CONCAT(remove_old, 'DELETE s FROM ', qside, ' s JOIN ',
-                            likeness.keys_rows(keys_function, CONCAT('OLD.', likeness.quoted(text_col)), bound, v),
+                            likeness.keys_rows(kind, form, CONCAT('OLD.', likeness.quoted(text_col)), bound, v),
                             ' ON s.k = j.k WHERE s.id = OLD.', likeness.quoted(id_col), '; ');
     SET v = v + 1;
   END WHILE;
@@ -350,7 +365,7 @@ END//
 -- rows.
 CREATE OR REPLACE PROCEDURE likeness.build_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, id_col VARCHAR(64) CHARACTER SET utf8mb4,
-    text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), keys_function VARCHAR(30),
+    text_col VARCHAR(64) CHARACTER SET utf8mb4, kind VARCHAR(10), form VARCHAR(16),
     bound VARCHAR(40), version INT)
   SQL SECURITY INVOKER
 BEGIN
@@ -358,11 +373,11 @@ BEGIN
   SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(likeness.side_name(tbl, text_col, kind, 'table')));
   CALL likeness.run(CONCAT('CREATE TABLE ', qside, ' (k BIGINT NOT NULL, id ', likeness.column_type(db, tbl, id_col),
     ' NOT NULL, PRIMARY KEY (k, id)) ENGINE=InnoDB COMMENT=',
-    QUOTE(likeness.index_comment(kind, keys_function, bound, version, id_col))));
-  CALL likeness.make_triggers(db, tbl, id_col, text_col, kind, keys_function, bound, version, version);
+    QUOTE(likeness.index_comment(kind, form, bound, version, id_col))));
+  CALL likeness.make_triggers(db, tbl, id_col, text_col, kind, form, bound, version, version);
   -- Filled after the triggers exist: a row written meanwhile is caught by
   -- one or the other, and INSERT IGNORE keeps each (k, id) once.
-  CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, qside);
+  CALL likeness.fill(db, tbl, text_col, id_col, kind, form, bound, version, qside);
 END//
 
 -- Internal. Checks a new index's form and bound, and builds it: with the
@@ -375,11 +390,9 @@ CREATE OR REPLACE PROCEDURE likeness.create_kind_index(caller VARCHAR(40), kind 
     form VARCHAR(16) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE keys_function VARCHAR(30) DEFAULT IF(JSON_CONTAINS(likeness.forms(kind), JSON_QUOTE(form)),
-                                                likeness.kind_fact(kind, CONCAT('functions.', form)), NULL);
   DECLARE least DOUBLE DEFAULT likeness.kind_fact(kind, 'least_keyed');
   DECLARE most DOUBLE DEFAULT likeness.kind_fact(kind, 'most_keyed');
-  IF keys_function IS NULL THEN
+  IF form IS NULL OR NOT JSON_CONTAINS(likeness.forms(kind), JSON_QUOTE(form)) THEN
     CALL likeness.fail(CONCAT(caller, ': form must be ', likeness.in_words(likeness.forms(kind)), ', not ',
                               IFNULL(QUOTE(form), 'NULL')));
   END IF;
@@ -389,7 +402,7 @@ BEGIN
                               most, ', not ', IFNULL(bound, 'NULL')));
   END IF;
   CALL likeness.check_indexable(caller, db, tbl, id_col, text_col, kind);
-  CALL likeness.build_index(db, tbl, id_col, text_col, kind, keys_function, CONCAT(bound),
+  CALL likeness.build_index(db, tbl, id_col, text_col, kind, form, CONCAT(bound),
                             IFNULL(@likeness_keys_version, likeness.kind_fact(kind, 'newest_version')));
 END//
 
@@ -417,11 +430,11 @@ CREATE OR REPLACE PROCEDURE likeness.remove_index(db VARCHAR(64) CHARACTER SET u
   SQL SECURITY INVOKER
 BEGIN
   DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
-  DECLARE keys_function VARCHAR(30);
+  DECLARE form VARCHAR(16);
   DECLARE bound VARCHAR(40);
   DECLARE version INT;
   DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
-  CALL likeness.index_of(db, tbl, text_col, kind, side, keys_function, bound, version, id_col);
+  CALL likeness.index_of(db, tbl, text_col, kind, side, form, bound, version, id_col);
   FOR t IN (SELECT 'ai' AS s UNION ALL SELECT 'au' UNION ALL SELECT 'ad') DO
     CALL likeness.run(CONCAT('DROP TRIGGER IF EXISTS ', likeness.quoted(db), '.',
                              likeness.quoted(likeness.side_name(tbl, text_col, kind, t.s))));
@@ -449,7 +462,7 @@ CREATE OR REPLACE PROCEDURE likeness.check_index(db VARCHAR(64) CHARACTER SET ut
 BEGIN
   DECLARE found, version, checked INT DEFAULT 0;
   DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
-  DECLARE keys_function VARCHAR(30);
+  DECLARE form VARCHAR(16);
   DECLARE bound VARCHAR(40);
   DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
   DECLARE qside, fresh, report VARCHAR(300) CHARACTER SET utf8mb4;
@@ -461,13 +474,13 @@ BEGIN
     'kind VARCHAR(10), side_rows BIGINT, fresh_rows BIGINT, missing BIGINT, spare BIGINT, version INT)'));
   FOR index_kind IN (SELECT kinds.kind FROM JSON_TABLE(JSON_KEYS(likeness.catalog(), '$.kinds'), '$[*]'
                                                        COLUMNS (kind VARCHAR(10) PATH '$')) kinds) DO
-    CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
+    CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, form, bound, version, id_col);
     IF found THEN
       SET checked = checked + 1;
       SET qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
       CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', fresh));
       CALL likeness.run(CONCAT('CREATE TEMPORARY TABLE ', fresh, ' LIKE ', qside));
-      CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, fresh);
+      CALL likeness.fill(db, tbl, text_col, id_col, index_kind.kind, form, bound, version, fresh);
       CALL likeness.run(CONCAT('INSERT INTO ', report, ' SELECT ', QUOTE(side), ', ', QUOTE(index_kind.kind), ', ',
         '(SELECT COUNT(*) FROM ', qside, '), (SELECT COUNT(*) FROM ', fresh, '), ',
         '(SELECT COUNT(*) FROM ', fresh, ' f WHERE NOT EXISTS (SELECT 1 FROM ', qside,
@@ -502,25 +515,25 @@ CREATE OR REPLACE PROCEDURE likeness.renew_indexes(db VARCHAR(64) CHARACTER SET 
 BEGIN
   DECLARE found, version, newest, indexes INT DEFAULT 0;
   DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
-  DECLARE keys_function VARCHAR(30);
+  DECLARE form VARCHAR(16);
   DECLARE bound VARCHAR(40);
   DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
   DECLARE qside VARCHAR(300) CHARACTER SET utf8mb4;
   FOR index_kind IN (SELECT kinds.kind FROM JSON_TABLE(JSON_KEYS(likeness.catalog(), '$.kinds'), '$[*]'
                                                        COLUMNS (kind VARCHAR(10) PATH '$')) kinds) DO
-    CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, keys_function, bound, version, id_col);
+    CALL likeness.find_index(db, tbl, text_col, index_kind.kind, found, side, form, bound, version, id_col);
     SET indexes = indexes + found, newest = likeness.kind_fact(index_kind.kind, 'newest_version'),
         qside = CONCAT(likeness.quoted(db), '.', likeness.quoted(side));
     IF found AND how = 'rebuild' THEN
       CALL likeness.run(CONCAT('DELETE FROM ', qside));
-      CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, version, qside);
+      CALL likeness.fill(db, tbl, text_col, id_col, index_kind.kind, form, bound, version, qside);
     END IF;
     IF found AND how = 'upgrade' AND version < newest THEN
-      CALL likeness.make_triggers(db, tbl, id_col, text_col, index_kind.kind, keys_function, bound, version, newest);
-      CALL likeness.fill(db, tbl, text_col, id_col, keys_function, bound, newest, qside);
+      CALL likeness.make_triggers(db, tbl, id_col, text_col, index_kind.kind, form, bound, version, newest);
+      CALL likeness.fill(db, tbl, text_col, id_col, index_kind.kind, form, bound, newest, qside);
       CALL likeness.run(CONCAT('ALTER TABLE ', qside, ' COMMENT = ',
-        QUOTE(likeness.index_comment(index_kind.kind, keys_function, bound, newest, id_col))));
-      CALL likeness.make_triggers(db, tbl, id_col, text_col, index_kind.kind, keys_function, bound, newest, newest);
+        QUOTE(likeness.index_comment(index_kind.kind, form, bound, newest, id_col))));
+      CALL likeness.make_triggers(db, tbl, id_col, text_col, index_kind.kind, form, bound, newest, newest);
     END IF;
     -- Also the older keys of an upgrade that stopped before it deleted them.
     IF found AND how = 'upgrade' AND index_kind.kind = 'edits' THEN
@@ -600,31 +613,43 @@ CREATE OR REPLACE FUNCTION likeness.wanted_index(measure VARCHAR(64), kind VARCH
 CREATE OR REPLACE PROCEDURE likeness.serving_index(db VARCHAR(64) CHARACTER SET utf8mb4,
     tbl VARCHAR(64) CHARACTER SET utf8mb4, text_col VARCHAR(64) CHARACTER SET utf8mb4,
     measure VARCHAR(64), kind VARCHAR(10), bound DOUBLE, OUT serves INT, OUT side VARCHAR(200) CHARACTER SET utf8mb4,
-    OUT keys_function VARCHAR(30), OUT index_bound VARCHAR(40), OUT version INT,
+    OUT form VARCHAR(16), OUT index_bound VARCHAR(40), OUT version INT,
     OUT id_col VARCHAR(64) CHARACTER SET utf8mb4, OUT why_not VARCHAR(400) CHARACTER SET utf8mb4)
   SQL SECURITY INVOKER
 BEGIN
   DECLARE found INT;
-  CALL likeness.find_index(db, tbl, text_col, kind, found, side, keys_function, index_bound, version, id_col);
-  SET serves = found AND likeness.form_of(keys_function) = likeness.measure_fact(measure, 'form')
+  CALL likeness.find_index(db, tbl, text_col, kind, found, side, form, index_bound, version, id_col);
+  SET serves = found AND form = likeness.measure_fact(measure, 'form')
                AND IF(likeness.kind_fact(kind, 'within') = 'at most', CAST(index_bound AS DOUBLE) >= bound,
                       CAST(index_bound AS DOUBLE) <= bound);
   IF NOT serves THEN
     SET why_not = COALESCE(CONCAT('no index serves ', likeness.unkeyed(kind, bound)),
       IF(found, CONCAT('its index ', side, ' (', likeness.kind_fact(kind, 'bound_name'), ' ', index_bound,
-                       ', form ''', likeness.form_of(keys_function), ''') does not serve; ',
+                       ', form ''', form, ''') does not serve; ',
                        likeness.wanted_index(measure, kind, bound), ' would serve'),
          CONCAT(likeness.wanted_index(measure, kind, bound), ' would serve')));
   END IF;
 END//
 
--- Internal. A measure's score of two expressions: the distance when at
--- most the bound (the _bounded form, else bound + 1), or the similarity.
+-- Internal. A measure's score of two expressions, each in the measure's
+-- form: the distance when at most the bound (the _bounded form, else
+-- bound + 1), or the similarity.
 CREATE OR REPLACE FUNCTION likeness.score_of(measure VARCHAR(64), kind VARCHAR(10), a TEXT CHARACTER SET utf8mb4,
     b TEXT CHARACTER SET utf8mb4, bound DOUBLE)
   RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN IF(kind = 'edits', CONCAT(measure, '_bounded(', a, ', ', b, ', ', CAST(bound AS INTEGER), ')'),
-            CONCAT(measure, '(', a, ', ', b, ')'))//
+  RETURN CONCAT(likeness.measure_fact(measure, 'function'), IF(kind = 'edits', '_bounded(', '('),
+                likeness.in_form(likeness.measure_fact(measure, 'form'), a), ', ',
+                likeness.in_form(likeness.measure_fact(measure, 'form'), b),
+                IF(kind = 'edits', CONCAT(', ', CAST(bound AS INTEGER)), ''), ')')//
+
+-- Internal. The call of a measure's join function (pairs or clusters)
+-- over an id and a text expression, its bound and cursor the parameters,
+-- and more arguments after them.
+CREATE OR REPLACE FUNCTION likeness.join_call(measure VARCHAR(64), what VARCHAR(10), id_expr TEXT CHARACTER SET utf8mb4,
+    text_expr TEXT CHARACTER SET utf8mb4, more TEXT CHARACTER SET utf8mb4)
+  RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
+  RETURN CONCAT(likeness.measure_fact(measure, 'function'), '_', what, '(', id_expr, ', ',
+                likeness.in_form(likeness.measure_fact(measure, 'form'), text_expr), ', ?, ?', more, ')')//
 
 -- Internal. Whether a score is within the bound.
 CREATE OR REPLACE FUNCTION likeness.within(kind VARCHAR(10), bound DOUBLE)
@@ -646,7 +671,7 @@ BEGIN
   DECLARE kind VARCHAR(10);
   DECLARE serves, version INT;
   DECLARE side VARCHAR(200) CHARACTER SET utf8mb4;
-  DECLARE keys_function VARCHAR(30);
+  DECLARE form VARCHAR(16);
   DECLARE index_bound VARCHAR(40);
   DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
   DECLARE why_not VARCHAR(600) CHARACTER SET utf8mb4;
@@ -656,7 +681,7 @@ BEGIN
   IF max_rows < 0 THEN
     CALL likeness.fail(CONCAT('likeness.search: max_rows must be from 0 up, or NULL for all, not ', max_rows));
   END IF;
-  CALL likeness.serving_index(db, tbl, text_col, measure, kind, bound, serves, side, keys_function, index_bound,
+  CALL likeness.serving_index(db, tbl, text_col, measure, kind, bound, serves, side, form, index_bound,
                               version, id_col, why_not);
   IF NOT serves THEN
     CALL likeness.id_column('likeness.search', db, tbl, text_col, id_col);
@@ -668,7 +693,7 @@ BEGIN
         likeness.score_of(measure, kind, CONCAT('t.', qtext), '?', bound), ' AS score FROM `',
         REPLACE(db, '`', '``'), '`.`', REPLACE(tbl, '`', '``'), '` t WHERE ',
         IF(serves, CONCAT('t.', qid, ' IN (SELECT s.id FROM ',
-                          likeness.keys_rows(keys_function, '?', index_bound, version),
+                          likeness.keys_rows(kind, form, '?', index_bound, version),
                           ' JOIN `', REPLACE(db, '`', '``'), '`.`', REPLACE(side, '`', '``'), '` s ON s.k = j.k)'),
                    '? IS NOT NULL'),
         ' HAVING ', likeness.within(kind, bound), ' ORDER BY score',
@@ -820,7 +845,7 @@ CREATE OR REPLACE PROCEDURE likeness.tell_join(caller VARCHAR(40), what TEXT CHA
   CALL likeness.warn(CONCAT(caller, ': by a join in memory of ', what, ', ',
     IFNULL(CONCAT('comparing every pair of values (no keys serve ', likeness.unkeyed(kind, bound), ')'),
            CONCAT('through the keys ', likeness.kind_fact(kind, CONCAT('functions.', likeness.measure_fact(measure, 'form'))),
-                  '(value, ',
+                  '(', likeness.in_form(likeness.measure_fact(measure, 'form'), 'value'), ', ',
                   IF(kind = 'edits', CONCAT(CAST(bound AS INTEGER), ', ', likeness.kind_fact(kind, 'newest_version')),
                      bound), ')')),
     ', in ', passes, IF(passes = 1, ' pass', ' passes')))//
@@ -855,7 +880,7 @@ BEGIN
   CALL likeness.join_into('likeness.pairs', db, into_tbl,
     CONCAT('first ', id_type, ' NOT NULL, second ', id_type, ' NOT NULL, score ',
            likeness.kind_fact(kind, 'score'), ' NOT NULL, PRIMARY KEY (first, second)'),
-    CONCAT(measure, '_pairs(', feed, ', t.', likeness.quoted(text_col), ', ?, ?)'),
+    likeness.join_call(measure, 'pairs', feed, CONCAT('t.', likeness.quoted(text_col)), ''),
     CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl), ' t'), bound, 'pairs',
     CONCAT('INSERT INTO `scratch` (first, second, score) SELECT IF(p.a < p.b, p.a, p.b), IF(p.a < p.b, p.b, p.a), ',
            'p.score FROM (SELECT ', likeness.id_of(as_id, 'j.a'), ' AS a, ', likeness.id_of(as_id, 'j.b'),
@@ -868,8 +893,8 @@ END//
 -- right_tbl; score) and fills it with every pair of a left and a right row
 -- within the bound by the measure, each once, by a join in memory. The two
 -- text columns are compared as their bytes are, whatever their types and
--- character sets; a _utf8 measure refuses text in another character set
--- than UTF-8.
+-- character sets; a _utf8 or _folded measure refuses text in another
+-- character set than UTF-8.
 CREATE OR REPLACE PROCEDURE likeness.link(db VARCHAR(64) CHARACTER SET utf8mb4,
     left_tbl VARCHAR(64) CHARACTER SET utf8mb4, left_col VARCHAR(64) CHARACTER SET utf8mb4,
     right_tbl VARCHAR(64) CHARACTER SET utf8mb4, right_col VARCHAR(64) CHARACTER SET utf8mb4,
@@ -891,7 +916,7 @@ BEGIN
                           OR (TABLE_NAME = CONVERT(right_tbl USING utf8mb3) AND COLUMN_NAME = CONVERT(right_col USING utf8mb3))))
   DO
     -- Binary strings are taken as they are, as by pairs and search.
-    IF likeness.measure_fact(measure, 'form') = 'utf8' AND text_column.cs NOT IN ('utf8mb3', 'utf8mb4') THEN
+    IF likeness.measure_fact(measure, 'form') <> 'bytes' AND text_column.cs NOT IN ('utf8mb3', 'utf8mb4') THEN
       CALL likeness.fail(CONCAT('likeness.link: ', measure, ' compares UTF-8 text, and ', db, '.', text_column.t, '.',
                                 text_column.c, ' is ', text_column.cs));
     END IF;
@@ -901,7 +926,7 @@ BEGIN
   CALL likeness.join_into('likeness.link', db, into_tbl,
     CONCAT('first ', left_type, ' NOT NULL, second ', right_type, ' NOT NULL, score ',
            likeness.kind_fact(kind, 'score'), ' NOT NULL, PRIMARY KEY (first, second)'),
-    CONCAT(measure, '_pairs(x.id, x.v, ?, ?, x.side)'),
+    likeness.join_call(measure, 'pairs', 'x.id', 'x.v', ', x.side'),
     CONCAT('(SELECT ', left_feed, ' AS id, CAST(t.', likeness.quoted(left_col), ' AS BINARY) AS v, 0 AS side FROM ',
            likeness.quoted(db), '.', likeness.quoted(left_tbl), ' t UNION ALL SELECT ', right_feed, ', CAST(t.',
            likeness.quoted(right_col), ' AS BINARY), 1 FROM ', likeness.quoted(db), '.', likeness.quoted(right_tbl),
@@ -942,7 +967,7 @@ BEGIN
                        ' PATH ''$[0]'', label BIGINT PATH ''$[1]''))');
   CALL likeness.join_into('likeness.clusters', db, into_tbl,
     CONCAT('id ', id_type, ' NOT NULL PRIMARY KEY, cluster ', id_type, ' NOT NULL'),
-    CONCAT(measure, '_clusters(', feed, ', t.', likeness.quoted(text_col), ', ?, ?)'),
+    likeness.join_call(measure, 'clusters', feed, CONCAT('t.', likeness.quoted(text_col)), ''),
     CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl), ' t'), bound, 'clusters',
     CONCAT('INSERT INTO `scratch` (id, cluster) SELECT r.id, IFNULL(c.least, r.id) FROM (SELECT ',
            likeness.id_of(as_id, 'j.id'), ' AS id, j.label FROM ', rows_of, ' j) r LEFT JOIN (SELECT k.label, MIN(',

@@ -2,11 +2,13 @@
 # The indexes of sql/index.sql: over a random table (short words, their edits
 # and swaps, multi-byte, broken UTF-8 and binary values, duplicates, empty
 # values, NULLs, long values), lookups and deduplication through them return
-# exactly the rows and pairs of a scan: for every k, both forms, both
-# distances and smaller bounds than the index's; for thresholds across the
-# range, both forms, jarowinkler and jaro, and higher thresholds than the
-# index's. Random writes through the triggers leave both kinds equal to a
-# fresh build; each drop leaves the table, the other index and the table's
+# exactly the rows and pairs of a scan: for every k, every form (bytes,
+# utf8, and folded values), both distances and smaller bounds than the
+# index's; for thresholds across the range, every form, jarowinkler and
+# jaro, and higher thresholds than the index's. Random writes through the
+# triggers leave both kinds equal to a fresh build, in every form, and
+# searches through folded indexes equal to the scan; each drop leaves the
+# table, the other index and the table's
 # own trigger as they were; an index of the first release keeps working; an
 # index of version 1 keys keeps answering exactly through its documented
 # queries and the procedures and keeps its version through rebuild_index,
@@ -35,6 +37,8 @@ same() {  # same WHAT INDEXED SCAN
   expect "$1 through the index" "$scan" "$indexed"
 }
 
+# A value expression in the index's form: folded, or as it is.
+in_form() { if [ "$form" = folded ]; then echo "fold_utf8($1)"; else echo "$1"; fi; }
 candidates() {  # candidates VALUE_EXPRESSION KEYS_FUNCTION K [VERSION]: the ids sharing a key
   echo "SELECT DISTINCT s.id FROM JSON_TABLE($2($1, $3${4:+, $4}), '\$[*]' COLUMNS (k BIGINT PATH '\$')) j
         JOIN ix__v__keys s ON s.k = j.k"
@@ -46,26 +50,28 @@ lookups_as_scan() {  # WHAT KEYS_FUNCTION K DISTANCE [VERSION]: probes through i
     "SELECT p.pid, t.id FROM probes p JOIN ix t WHERE $4(t.v, p.v, $3) <= $3 ORDER BY p.pid, t.id"
 }
 
-for form in bytes utf8; do
+for form in bytes utf8 folded; do
   if [ "$form" = bytes ]; then keys=editdistance_keys; distances="editdistance_bounded editdistance_dl_bounded"
   else keys=editdistance_utf8_keys; distances="editdistance_utf8_bounded editdistance_dl_utf8_bounded"; fi
-  for k in 0 1 2 3; do
+  ks="0 1 2 3"
+  [ "$form" = folded ] && ks="1 2"
+  for k in $ks; do
     sql -e "DROP TABLE IF EXISTS ix; CREATE TABLE ix LIKE words; INSERT INTO ix SELECT * FROM words;
             CALL likeness.create_index('test', 'ix', 'id', 'v', $k, '$form')"
     rows=$(sql -e "SELECT COUNT(*) FROM ix__v__keys")
     for within in $distances; do
       for bound in $(seq 0 "$k"); do
         same "$form, k = $k, $within within $bound: lookups" \
-          "SELECT p.pid, t.id FROM probes p JOIN ix t ON t.id IN ($(candidates p.v $keys $k 2))
-             WHERE $within(t.v, p.v, $bound) <= $bound ORDER BY p.pid, t.id" \
-          "SELECT p.pid, t.id FROM probes p JOIN ix t WHERE $within(t.v, p.v, $bound) <= $bound
+          "SELECT p.pid, t.id FROM probes p JOIN ix t ON t.id IN ($(candidates "$(in_form p.v)" $keys $k 2))
+             WHERE $within($(in_form t.v), $(in_form p.v), $bound) <= $bound ORDER BY p.pid, t.id" \
+          "SELECT p.pid, t.id FROM probes p JOIN ix t WHERE $within($(in_form t.v), $(in_form p.v), $bound) <= $bound
              ORDER BY p.pid, t.id"
       done
       same "$form, k = $k, $within: deduplication" \
         "SELECT DISTINCT a.id, b.id FROM ix__v__keys a JOIN ix__v__keys b ON b.k = a.k AND b.id > a.id
-           JOIN ix x ON x.id = a.id JOIN ix y ON y.id = b.id WHERE $within(x.v, y.v, $k) <= $k
+           JOIN ix x ON x.id = a.id JOIN ix y ON y.id = b.id WHERE $within($(in_form x.v), $(in_form y.v), $k) <= $k
            ORDER BY a.id, b.id" \
-        "SELECT a.id, b.id FROM ix a JOIN ix b ON b.id > a.id WHERE $within(a.v, b.v, $k) <= $k
+        "SELECT a.id, b.id FROM ix a JOIN ix b ON b.id > a.id WHERE $within($(in_form a.v), $(in_form b.v), $k) <= $k
            ORDER BY a.id, b.id"
     done
     sql -e "CALL likeness.drop_index('test', 'ix', 'v')"
@@ -78,9 +84,12 @@ similarity_candidates() {  # VALUE_EXPRESSION KEYS_FUNCTION THRESHOLD: the ids s
         JOIN ix__v__jw s ON s.k = j.k"
 }
 
-for form in bytes utf8; do
-  if [ "$form" = bytes ]; then keys=jarowinkler_keys; measures="jarowinkler jaro"; thresholds="0.8 0.9"
-  else keys=jarowinkler_utf8_keys; measures="jarowinkler_utf8 jaro_utf8"; thresholds="0.85 0.95"; fi
+for form in bytes utf8 folded; do
+  case $form in
+    bytes) keys=jarowinkler_keys measures="jarowinkler jaro" thresholds="0.8 0.9" ;;
+    utf8) keys=jarowinkler_utf8_keys measures="jarowinkler_utf8 jaro_utf8" thresholds="0.85 0.95" ;;
+    folded) keys=jarowinkler_utf8_keys measures="jarowinkler_utf8 jaro_utf8" thresholds="0.85" ;;
+  esac
   for threshold in $thresholds; do
     sql -e "DROP TABLE IF EXISTS ix; CREATE TABLE ix LIKE words; INSERT INTO ix SELECT * FROM words;
             CALL likeness.create_similarity_index('test', 'ix', 'id', 'v', $threshold, '$form')"
@@ -88,16 +97,16 @@ for form in bytes utf8; do
     for measure in $measures; do
       for at_least in $threshold 0.97; do
         same "$form, threshold $threshold, $measure >= $at_least: lookups" \
-          "SELECT p.pid, t.id FROM probes p JOIN ix t ON t.id IN ($(similarity_candidates p.v $keys $threshold))
-             WHERE $measure(t.v, p.v) >= $at_least ORDER BY p.pid, t.id" \
-          "SELECT p.pid, t.id FROM probes p JOIN ix t WHERE $measure(t.v, p.v) >= $at_least
+          "SELECT p.pid, t.id FROM probes p JOIN ix t ON t.id IN ($(similarity_candidates "$(in_form p.v)" $keys $threshold))
+             WHERE $measure($(in_form t.v), $(in_form p.v)) >= $at_least ORDER BY p.pid, t.id" \
+          "SELECT p.pid, t.id FROM probes p JOIN ix t WHERE $measure($(in_form t.v), $(in_form p.v)) >= $at_least
              ORDER BY p.pid, t.id"
       done
       same "$form, threshold $threshold, $measure: all pairs" \
         "SELECT DISTINCT a.id, b.id FROM ix__v__jw a JOIN ix__v__jw b ON b.k = a.k AND b.id > a.id
-           JOIN ix x ON x.id = a.id JOIN ix y ON y.id = b.id WHERE $measure(x.v, y.v) >= $threshold
+           JOIN ix x ON x.id = a.id JOIN ix y ON y.id = b.id WHERE $measure($(in_form x.v), $(in_form y.v)) >= $threshold
            ORDER BY a.id, b.id" \
-        "SELECT a.id, b.id FROM ix a JOIN ix b ON b.id > a.id WHERE $measure(a.v, b.v) >= $threshold
+        "SELECT a.id, b.id FROM ix a JOIN ix b ON b.id > a.id WHERE $measure($(in_form a.v), $(in_form b.v)) >= $threshold
            ORDER BY a.id, b.id"
     done
     sql -e "CALL likeness.drop_similarity_index('test', 'ix', 'v')"
@@ -112,17 +121,20 @@ sql -e "DROP TABLE ix; CREATE TABLE ix LIKE words; INSERT INTO ix SELECT * FROM 
 table_before=$(sql -e "SHOW CREATE TABLE ix")
 sql -e "CALL likeness.create_index('test', 'ix', 'id', 'v', 2, 'utf8');
   CALL likeness.create_similarity_index('test', 'ix', 'id', 'v', 0.85, 'bytes')"
-sql <<'SQL'
-UPDATE ix SET v = CONCAT(v, 'a') WHERE id % 7 = 0;
-UPDATE ix SET id = id + 10000000 WHERE id % 11 = 0;
-UPDATE ix SET v = NULL WHERE id % 13 = 0;
-UPDATE ix SET v = 'abcd' WHERE v IS NULL AND id % 2 = 0;
-UPDATE ix SET v = UPPER(v) WHERE id % 19 = 0;
-DELETE FROM ix WHERE id % 23 = 0;
-INSERT INTO ix SELECT id + 20000000, REVERSE(v) FROM words WHERE id % 5 = 0;
-INSERT INTO ix VALUES (1, 'dcba') ON DUPLICATE KEY UPDATE v = 'dcba';
-REPLACE INTO ix VALUES (2, 'abab'), (30000000, 'baba');
+random_writes() {  # TABLE
+  sql <<SQL
+UPDATE $1 SET v = CONCAT(v, 'a') WHERE id % 7 = 0;
+UPDATE $1 SET id = id + 10000000 WHERE id % 11 = 0;
+UPDATE $1 SET v = NULL WHERE id % 13 = 0;
+UPDATE $1 SET v = 'abcd' WHERE v IS NULL AND id % 2 = 0;
+UPDATE $1 SET v = UPPER(v) WHERE id % 19 = 0;
+DELETE FROM $1 WHERE id % 23 = 0;
+INSERT INTO $1 SELECT id + 20000000, REVERSE(v) FROM words WHERE id % 5 = 0;
+INSERT INTO $1 VALUES (1, 'dcba') ON DUPLICATE KEY UPDATE v = 'dcba';
+REPLACE INTO $1 VALUES (2, 'abab'), (30000000, 'baba');
 SQL
+}
+random_writes ix
 # check_index: a line per index, "kind consistent".
 checked() { sql -e "CALL likeness.check_index('test', '${1:-ix}', '${2:-v}')" | cut -f2,7 | tr '\t\n' ': ' | sed 's/ $//'; }
 expect "check_index after random writes" "edits:1 similarity:1" "$(checked)"
@@ -135,6 +147,30 @@ expect "the similarity index's threshold after rebuild_index" \
   "likeness index: kind=similarity function=jarowinkler_keys form=bytes bound=0.85 version=1 id=id" \
   "$(sql -e "SELECT TABLE_COMMENT FROM information_schema.TABLES WHERE TABLE_NAME = 'ix__v__jw'")"
 echo "ok: random writes kept both indexes exact; TRUNCATE is seen by check_index and mended by rebuild_index"
+
+# The same writes under folded indexes of both kinds: each stays equal to a
+# fresh build, and searches through them answer as scans of the folded
+# measures.
+sql -e "CREATE TABLE fx LIKE words; INSERT INTO fx SELECT * FROM words;
+  CALL likeness.create_index('test', 'fx', 'id', 'v', 2, 'folded');
+  CALL likeness.create_similarity_index('test', 'fx', 'id', 'v', 0.85, 'folded')"
+random_writes fx
+expect "check_index of folded indexes after random writes" "edits:1 similarity:1" "$(checked fx)"
+searches="" scans=""
+for p in $(sql -e "SELECT pid FROM probes WHERE pid % 4 = 0"); do
+  probe="(SELECT v FROM probes WHERE pid = $p)"
+  searches+="CALL likeness.search('test', 'fx', 'v', 'editdistance_dl_folded', 2, $probe, NULL);
+             CALL likeness.search('test', 'fx', 'v', 'jaro_folded', 0.9, $probe, NULL);"
+  scans+="SELECT id, v, editdistance_dl_utf8_bounded(fold_utf8(v), fold_utf8($probe), 2) AS score FROM fx
+            HAVING score <= 2 ORDER BY score, id;
+          SELECT id, v, jaro_utf8(fold_utf8(v), fold_utf8($probe)) AS score FROM fx
+            HAVING score >= 0.9 ORDER BY score DESC, id;"
+done
+same "searches through folded indexes after random writes" "$searches" "$scans"
+expect "the way those searches went" "through the index" \
+  "$(sql -e "$searches SHOW WARNINGS" | sed -n 's/^Warning\t1642\tlikeness\.search: \(through the index\|by a scan\).*/\1/p' | sort -u)"
+sql -e "CALL likeness.drop_index('test', 'fx', 'v'); CALL likeness.drop_similarity_index('test', 'fx', 'v'); DROP TABLE fx"
+echo "ok: random writes kept folded indexes exact, and searches through them answer as the scan"
 
 triggers() { sql -e "SELECT GROUP_CONCAT(TRIGGER_NAME ORDER BY BINARY TRIGGER_NAME) FROM information_schema.TRIGGERS
   WHERE TRIGGER_SCHEMA = 'test'"; }
@@ -222,14 +258,14 @@ CALL likeness.create_index('test', 'nope', 'id', 'v', 1, 'bytes')|likeness.creat
 CALL likeness.create_index('test', 'words', 'id', 'nope', 1, 'bytes')|likeness.create_index: no column nope in test.words
 CALL likeness.create_index('test', 'words', 'v', 'v', 1, 'bytes')|likeness.create_index: v is not the single-column primary key of test.words
 CALL likeness.create_index('test', 'words', 'id', 'v', 4, 'bytes')|likeness.create_index: k must be from 0 to 3, not 4
-CALL likeness.create_index('test', 'words', 'id', 'v', 1, 'latin1')|likeness.create_index: form must be 'bytes' or 'utf8', not 'latin1'
+CALL likeness.create_index('test', 'words', 'id', 'v', 1, 'latin1')|likeness.create_index: form must be 'bytes', 'utf8' or 'folded', not 'latin1'
 CALL likeness.drop_index('test', 'words', 'v')|likeness: no index on test.words.v
 CALL likeness.drop_similarity_index('test', 'words', 'v')|likeness: no similarity index on test.words.v
 CALL likeness.check_index('test', 'words', 'v')|likeness: no index on test.words.v
 CALL likeness.upgrade_index('test', 'words', 'v')|likeness: no index on test.words.v
 CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.79, 'bytes')|likeness.create_similarity_index: threshold must be from 0.8 to 1, not 0.79
 CALL likeness.create_similarity_index('test', 'words', 'id', 'v', NULL, 'utf8')|likeness.create_similarity_index: threshold must be from 0.8 to 1, not NULL
-CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.9, 'ucs2')|likeness.create_similarity_index: form must be 'bytes' or 'utf8', not 'ucs2'
+CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.9, 'ucs2')|likeness.create_similarity_index: form must be 'bytes', 'utf8' or 'folded', not 'ucs2'
 CALL likeness.create_similarity_index('test', 'nope', 'id', 'v', 0.9, 'bytes')|likeness.create_similarity_index: no table test.nope
 CASES
 sql -e "CREATE TABLE \`we\`\`ird; DROP TABLE words; --\` (\`i d k=9 function=x\` INT PRIMARY KEY, \`na\`\`me\` TEXT);

@@ -19,10 +19,13 @@ sql() { server_client "$dir" --database=test --default-character-set=utf8mb4 -NB
 sql <"$here/words.sql"
 sql -e "DELETE FROM probes WHERE pid % 3 <> 0"
 
-# The scan's answer: rows within the bound, best first.
+# The scan's answer: rows within the bound, best first. A measure over
+# folded values is the _utf8 measure of the folds.
 scan() {  # MEASURE BOUND VALUE_EXPRESSION [LIMIT]
-  local score="$1(w.v, $3)" within=">= $2" order=DESC
-  case $1 in editdistance*) score="$1_bounded(w.v, $3, $2)" within="<= $2" order="" ;; esac
+  local m=$1 a=w.v b=$3
+  case $m in *_folded) m=${m%_folded}_utf8 a="fold_utf8($a)" b="fold_utf8($b)" ;; esac
+  local score="$m($a, $b)" within=">= $2" order=DESC
+  case $m in editdistance*) score="${m}_bounded($a, $b, $2)" within="<= $2" order="" ;; esac
   echo "SELECT w.id, w.v, $score AS score FROM words w HAVING score $within ORDER BY score $order, w.id${4:+ LIMIT $4};"
 }
 # The way a call went, from its warning: index or scan.
@@ -57,6 +60,9 @@ CALL likeness.create_index('test', 'words', 'id', 'v', 2, 'bytes')|editdistance:
 CALL likeness.create_index('test', 'words', 'id', 'v', 1, 'utf8')|editdistance_utf8:0:index editdistance_dl_utf8:1:index editdistance_dl_utf8:2:scan
 CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.85, 'bytes')|jarowinkler:0.85:index jaro:0.93:index jaro_utf8:0.9:scan jarowinkler:0.8:scan
 CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.8, 'utf8')|jarowinkler_utf8:0.8:index jaro_utf8:0.95:index jarowinkler:0.9:scan
+|editdistance_folded:1:scan jarowinkler_folded:0.9:scan
+CALL likeness.create_index('test', 'words', 'id', 'v', 2, 'folded')|editdistance_folded:2:index editdistance_dl_folded:1:index editdistance_utf8:1:scan
+CALL likeness.create_similarity_index('test', 'words', 'id', 'v', 0.85, 'folded')|jarowinkler_folded:0.85:index jaro_folded:0.9:index jarowinkler_utf8:0.9:scan
 SETUPS
 
 # Names and values outside Latin-1, through an index and by a scan.
@@ -77,7 +83,7 @@ while IFS='|' read -r call message; do
   got=$( (sql -e "$call" 2>&1 || true) | tail -n 1 | sed 's/^ERROR 1644 (45000) at line 1: //')
   expect "$call" "$message" "$got"
 done <<'CASES'
-CALL likeness.search('test', 'words', 'v', 'soundex', 1, 'a', NULL)|likeness.search: measure must be one of editdistance, editdistance_dl, editdistance_utf8, editdistance_dl_utf8, jaro, jarowinkler, jaro_utf8, jarowinkler_utf8, not 'soundex'
+CALL likeness.search('test', 'words', 'v', 'soundex', 1, 'a', NULL)|likeness.search: measure must be one of editdistance, editdistance_dl, editdistance_utf8, editdistance_dl_utf8, jaro, jarowinkler, jaro_utf8, jarowinkler_utf8, editdistance_folded, editdistance_dl_folded, jaro_folded, jarowinkler_folded, not 'soundex'
 CALL likeness.search('test', 'words', 'v', 'editdistance', 1.5, 'a', NULL)|likeness.search: the bound of editdistance is a whole number of edits from 0 up, not 1.5
 CALL likeness.search('test', 'words', 'v', 'editdistance_dl', -1, 'a', NULL)|likeness.search: the bound of editdistance_dl is a whole number of edits from 0 up, not -1
 CALL likeness.search('test', 'words', 'v', 'jaro', 1.2, 'a', NULL)|likeness.search: the bound of jaro is a threshold from 0 to 1, not 1.2
