@@ -777,37 +777,34 @@ END//
 -- Internal. Creates db.into_tbl with `columns` and fills it with every
 -- row of a join: `call_text` is the join function over the rows of
 -- `source`, its bound and cursor the two parameters, and its pieces list
--- chunks under `list`; `insert_chunk` writes the rows of the JSON array
--- `chunk` into the table `scratch`. Every piece reads the rows in one
--- consistent snapshot (REPEATABLE READ, and only plain reads of the rows),
--- so rows written meanwhile never make a pair that no single state of the
--- table holds; its chunks wait in a temporary Aria table, which nothing
--- rolls back. The chunks then go into the table one transaction each: a
--- kill undoes one chunk, in a moment, where undoing millions of pairs row
--- by row took minutes. The table is filled under a scratch name and
--- renamed when whole, so that a failed or killed call leaves nothing
--- behind. Passes is the number of pieces, each a read of the rows.
+-- chunks under `list`; `fill` selects the table's rows from the table
+-- `chunks` (seq, chunk: a JSON array of rows). Every piece reads the rows
+-- in one consistent snapshot (REPEATABLE READ, and only plain reads of the
+-- rows), so rows written meanwhile never make a pair that no single state
+-- of the table holds; its chunks wait in a temporary Aria table, which
+-- nothing rolls back and no other connection sees. The table is then made
+-- and filled by one CREATE ... SELECT, which the server makes whole or not
+-- at all: a failed or killed call leaves no table behind, at whatever
+-- moment it stops, and a kill ends it at once, where undoing millions of
+-- inserted pairs row by row took minutes. Passes is the number of pieces,
+-- each a read of the rows.
 CREATE OR REPLACE PROCEDURE likeness.join_into(caller VARCHAR(40), db VARCHAR(64) CHARACTER SET utf8mb4,
     into_tbl VARCHAR(64) CHARACTER SET utf8mb4, columns TEXT CHARACTER SET utf8mb4,
     call_text TEXT CHARACTER SET utf8mb4, source TEXT CHARACTER SET utf8mb4, bound DOUBLE, list VARCHAR(10),
-    insert_chunk TEXT CHARACTER SET utf8mb4, OUT passes INT)
+    fill TEXT CHARACTER SET utf8mb4, OUT passes INT)
   SQL SECURITY INVOKER
 BEGIN
-  DECLARE qscratch VARCHAR(200) CHARACTER SET utf8mb4 DEFAULT
-    CONCAT(likeness.quoted(db), '.', likeness.quoted(CONCAT('likeness_scratch_', CONNECTION_ID())));
   DECLARE qchunks VARCHAR(200) CHARACTER SET utf8mb4 DEFAULT
     CONCAT(likeness.quoted(db), '.', likeness.quoted(CONCAT('likeness_chunks_', CONNECTION_ID())));
-  DECLARE chunks, chunk INT DEFAULT 0;
   DECLARE EXIT HANDLER FOR SQLEXCEPTION
   BEGIN
     ROLLBACK;
     SET @likeness_piece = NULL, @likeness_cursor = NULL;
     CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', qchunks));
-    CALL likeness.run(CONCAT('DROP TABLE IF EXISTS ', qscratch));
     RESIGNAL;
   END;
-  CALL likeness.run(CONCAT('DROP TABLE IF EXISTS ', qscratch));
-  CALL likeness.run(CONCAT('CREATE TABLE ', qscratch, ' (', columns, ') ENGINE=InnoDB'));
+  -- A call killed between two statements runs no handler: its chunks stay
+  -- in the connection until the next join of it, or its end.
   CALL likeness.run(CONCAT('DROP TEMPORARY TABLE IF EXISTS ', qchunks));
   CALL likeness.run(CONCAT('CREATE TEMPORARY TABLE ', qchunks,
                            ' (seq INT AUTO_INCREMENT PRIMARY KEY, chunk LONGBLOB NOT NULL) ENGINE=Aria'));
@@ -825,16 +822,9 @@ BEGIN
   UNTIL @likeness_cursor IS NULL END REPEAT;
   SET @likeness_piece = NULL;
   COMMIT;
-  EXECUTE IMMEDIATE CONCAT('SELECT COUNT(*) INTO @likeness_chunks FROM ', qchunks);
-  SET chunks = @likeness_chunks;
-  WHILE chunk < chunks DO
-    SET chunk = chunk + 1;
-    EXECUTE IMMEDIATE REPLACE(REPLACE(insert_chunk, '`scratch`', qscratch), '`chunk`',
-                              CONCAT('(SELECT c.chunk FROM ', qchunks, ' c WHERE c.seq = ', chunk, ')'));
-    COMMIT;
-  END WHILE;
+  CALL likeness.run(CONCAT('CREATE TABLE ', likeness.quoted(db), '.', likeness.quoted(into_tbl), ' (', columns,
+                           ') ENGINE=InnoDB ', REPLACE(fill, '`chunks`', qchunks)));
   CALL likeness.run(CONCAT('DROP TEMPORARY TABLE ', qchunks));
-  CALL likeness.run(CONCAT('RENAME TABLE ', qscratch, ' TO ', likeness.quoted(db), '.', likeness.quoted(into_tbl)));
 END//
 
 -- Internal. The warning of a join: the keys it went through, or that it
@@ -850,12 +840,12 @@ CREATE OR REPLACE PROCEDURE likeness.tell_join(caller VARCHAR(40), what TEXT CHA
                      bound), ')')),
     ', in ', passes, IF(passes = 1, ' pass', ' passes')))//
 
--- Internal. The pairs of a chunk as JSON_TABLE reads them, and a pair's
--- score in a table of results.
+-- Internal. The pairs of the chunks as JSON_TABLE reads them, and a
+-- pair's score in a table of results.
 CREATE OR REPLACE FUNCTION likeness.pair_columns(first_type VARCHAR(400) CHARACTER SET utf8mb4,
     second_type VARCHAR(400) CHARACTER SET utf8mb4, kind VARCHAR(10))
   RETURNS TEXT CHARACTER SET utf8mb4 DETERMINISTIC NO SQL SQL SECURITY INVOKER
-  RETURN CONCAT('JSON_TABLE(`chunk`, ''$[*]'' COLUMNS (a ', first_type, ' PATH ''$[0]'', b ',
+  RETURN CONCAT('`chunks` c, JSON_TABLE(c.chunk, ''$[*]'' COLUMNS (a ', first_type, ' PATH ''$[0]'', b ',
                 second_type, ' PATH ''$[1]'', score ', likeness.kind_fact(kind, 'score'), ' PATH ''$[2]'')) j')//
 
 -- Creates db.into_tbl (first, second: ids of the table, first < second;
@@ -882,7 +872,7 @@ BEGIN
            likeness.kind_fact(kind, 'score'), ' NOT NULL, PRIMARY KEY (first, second)'),
     likeness.join_call(measure, 'pairs', feed, CONCAT('t.', likeness.quoted(text_col)), ''),
     CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl), ' t'), bound, 'pairs',
-    CONCAT('INSERT INTO `scratch` (first, second, score) SELECT IF(p.a < p.b, p.a, p.b), IF(p.a < p.b, p.b, p.a), ',
+    CONCAT('SELECT IF(p.a < p.b, p.a, p.b) AS first, IF(p.a < p.b, p.b, p.a) AS second, ',
            'p.score FROM (SELECT ', likeness.id_of(as_id, 'j.a'), ' AS a, ', likeness.id_of(as_id, 'j.b'),
            ' AS b, j.score FROM ', likeness.pair_columns(read_type, read_type, kind), ') p'),
     passes);
@@ -932,8 +922,8 @@ BEGIN
            likeness.quoted(right_col), ' AS BINARY), 1 FROM ', likeness.quoted(db), '.', likeness.quoted(right_tbl),
            ' t) x'),
     bound, 'pairs',
-    CONCAT('INSERT INTO `scratch` (first, second, score) SELECT ', likeness.id_of(left_as_id, 'j.a'), ', ',
-           likeness.id_of(right_as_id, 'j.b'), ', j.score FROM ', likeness.pair_columns(left_read, right_read, kind)),
+    CONCAT('SELECT ', likeness.id_of(left_as_id, 'j.a'), ' AS first, ',
+           likeness.id_of(right_as_id, 'j.b'), ' AS second, j.score FROM ', likeness.pair_columns(left_read, right_read, kind)),
     passes);
   CALL likeness.tell_join('likeness.link', CONCAT(db, '.', left_tbl, ' and ', db, '.', right_tbl), measure, kind,
                           bound, passes);
@@ -954,25 +944,20 @@ BEGIN
   DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
   DECLARE feed, as_id VARCHAR(200) CHARACTER SET utf8mb4;
   DECLARE read_type, id_type VARCHAR(400) CHARACTER SET utf8mb4;
-  DECLARE rows_of TEXT CHARACTER SET utf8mb4;
   CALL likeness.measure_kind('likeness.clusters', measure, bound, kind);
   CALL likeness.refuse_existing('likeness.clusters', db, into_tbl);
   CALL likeness.id_column('likeness.clusters', db, tbl, text_col, id_col);
   CALL likeness.join_id(db, tbl, id_col, feed, read_type, as_id, id_type);
-  -- A chunk never splits a component: the least id is the least of its
-  -- rows in the chunk (by GROUP BY: MIN() OVER a partition takes time
-  -- quadratic in its rows). A row alone, without a label, is its own
-  -- cluster.
-  SET rows_of = CONCAT('JSON_TABLE(`chunk`, ''$[*]'' COLUMNS (id ', read_type,
-                       ' PATH ''$[0]'', label BIGINT PATH ''$[1]''))');
+  -- A row's cluster is the least id of its label's rows, the first by the
+  -- id column's order (MIN() OVER a partition took time quadratic in its
+  -- rows); a row alone, without a label, is its own.
   CALL likeness.join_into('likeness.clusters', db, into_tbl,
     CONCAT('id ', id_type, ' NOT NULL PRIMARY KEY, cluster ', id_type, ' NOT NULL'),
     likeness.join_call(measure, 'clusters', feed, CONCAT('t.', likeness.quoted(text_col)), ''),
     CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl), ' t'), bound, 'clusters',
-    CONCAT('INSERT INTO `scratch` (id, cluster) SELECT r.id, IFNULL(c.least, r.id) FROM (SELECT ',
-           likeness.id_of(as_id, 'j.id'), ' AS id, j.label FROM ', rows_of, ' j) r LEFT JOIN (SELECT k.label, MIN(',
-           likeness.id_of(as_id, 'k.id'), ') AS least FROM ', rows_of, ' k WHERE k.label IS NOT NULL GROUP BY k.label) c',
-           ' ON c.label = r.label'),
+    CONCAT('SELECT r.id, IF(r.label IS NULL, r.id, FIRST_VALUE(r.id) OVER (PARTITION BY r.label ORDER BY r.id)) ',
+           'AS cluster FROM (SELECT ', likeness.id_of(as_id, 'j.id'), ' AS id, j.label FROM `chunks` c, ',
+           'JSON_TABLE(c.chunk, ''$[*]'' COLUMNS (id ', read_type, ' PATH ''$[0]'', label BIGINT PATH ''$[1]'')) j) r'),
     passes);
   CALL likeness.tell_join('likeness.clusters', CONCAT(db, '.', tbl), measure, kind, bound, passes);
 END//

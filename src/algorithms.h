@@ -165,9 +165,9 @@ const char* fold_utf8(Folding& folding, const char* s, unsigned long len, unsign
 //   {"next":CURSOR,"clusters":[CHUNK,...]}, CHUNK [[ID,LABEL],[ID],...]
 // CURSOR is null after the last piece, else the text to pass for the next
 // one. A chunk holds kJoinChunkRows rows (the last fewer), and a chunk of
-// clusters whole components, so more when a component is larger: a table
-// of results is filled a chunk at a time, each undone in a moment. The ids
-// are written as given, as JSON numbers when the ids are numbers, else as
+// clusters whole components, so more when a component is larger: a piece
+// is kept as rows of a table, a chunk each, none of them a piece's size.
+// The ids are written as given, as JSON numbers when the ids are numbers, else as
 // JSON strings, each chunk in the order the rows came in. A pair of one
 // table has first the row that came first, a pair of a link the left row;
 // SCORE is the similarity or the distance. The rows of a component of more
