@@ -6,13 +6,14 @@
 // each kind's bounds and newest version of keys, its key functions, and a
 // join function of each measure.
 //   check_scripts INSTALL.sql UNINSTALL.sql INDEX.sql
+#include <cctype>
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "udf.h"
@@ -37,43 +38,71 @@ bool matches(const char* path, const std::vector<std::string>& expected) {
     return false;
 }
 
-// The catalog's facts, one to a line: "name": value within the object of a
-// kind ("kinds.edits.newest_version") or of a measure
-// ("measures.jaro.kind").
+// The catalog's facts: each value, named by the path of the objects it is
+// within ("kinds.edits.newest_version", "measures.jaro.kind"); strings
+// with their quotes. The catalog is JSON of objects, strings without
+// escapes, and numbers and words.
+class Catalog {
+public:
+    explicit Catalog(std::string text) : text_(std::move(text)) {}
+
+    std::map<std::string, std::string> facts() {
+        std::map<std::string, std::string> found;
+        value("", found);
+        return found;
+    }
+
+private:
+    void skip_space() {
+        while (at_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[at_]))) ++at_;
+    }
+    bool next_is(char c) {
+        skip_space();
+        if (at_ < text_.size() && text_[at_] == c) return ++at_, true;
+        return false;
+    }
+    std::string string_text() {  // at an opening quote: the string with its quotes
+        const std::size_t close = text_.find('"', at_ + 1);
+        const std::size_t begin = at_;
+        at_ = close == std::string::npos ? text_.size() : close + 1;
+        return text_.substr(begin, at_ - begin);
+    }
+    void value(const std::string& path, std::map<std::string, std::string>& found) {
+        skip_space();
+        if (next_is('{')) {
+            while (at_ < text_.size() && !next_is('}')) {
+                next_is(',');
+                skip_space();
+                const std::string name = string_text();
+                next_is(':');
+                value((path.empty() ? "" : path + ".") + name.substr(1, name.size() - 2), found);
+            }
+        } else if (at_ < text_.size() && text_[at_] == '"') {
+            found[path] = string_text();
+        } else {
+            const std::size_t end = text_.find_first_of(",}", at_);
+            std::string word = text_.substr(at_, end - at_);
+            while (!word.empty() && std::isspace(static_cast<unsigned char>(word.back()))) word.pop_back();
+            found[path] = word;
+            at_ = end == std::string::npos ? text_.size() : end;
+        }
+    }
+
+    std::string text_;
+    std::size_t at_ = 0;
+};
+
+// The catalog of index.sql: the JSON that likeness.catalog() returns.
 std::map<std::string, std::string> catalog_facts(const char* path) {
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
     const std::string all = text.str();
-    const std::size_t begin = all.find("likeness.catalog()");
+    const std::size_t function = all.find("likeness.catalog()");
+    const std::size_t begin = all.find("RETURN '{", function);
     const std::size_t end = all.find("}'//", begin);
-    std::map<std::string, std::string> facts;
-    if (begin == std::string::npos || end == std::string::npos) return facts;
-    std::istringstream lines(all.substr(begin, end - begin));
-    const std::regex object(R"re(^\s*"(\w+)": \{(.*?)\}?,?$)re");
-    const std::regex fact(R"re("(\w+)": ("[^"]*"|[^,}\s]+))re");
-    std::vector<std::string> path_of;  // the objects the line is within
-    for (std::string line; std::getline(lines, line);) {
-        std::smatch m;
-        if (std::regex_match(line, m, object)) {
-            const std::string name = m[1];
-            std::string inner = m[2];
-            const bool closed = line.back() == '}' || line.rfind("},") == line.size() - 2;
-            std::string prefix;
-            for (const std::string& p : path_of) prefix += p + ".";
-            for (std::sregex_iterator f(inner.begin(), inner.end(), fact), none; f != none; ++f) {
-                facts[prefix + name + "." + (*f)[1].str()] = (*f)[2];
-            }
-            if (!closed) path_of.push_back(name);
-        } else if (std::regex_search(line, m, fact)) {
-            std::string prefix;
-            for (const std::string& p : path_of) prefix += p + ".";
-            facts[prefix + m[1].str()] = m[2];
-        } else if (line.find('}') != std::string::npos && !path_of.empty()) {
-            path_of.pop_back();
-        }
-    }
-    return facts;
+    if (function == std::string::npos || begin == std::string::npos || end == std::string::npos) return {};
+    return Catalog(all.substr(begin + 8, end + 1 - (begin + 8))).facts();
 }
 
 bool catalog_agrees(const char* path, const std::set<std::string>& functions) {
