@@ -105,6 +105,10 @@ std::map<std::string, std::string> catalog_facts(const char* path) {
     return Catalog(all.substr(begin + 8, end + 1 - (begin + 8))).facts();
 }
 
+bool ends(const std::string& key, const std::string& tail) {
+    return key.size() > tail.size() && key.compare(key.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 bool catalog_agrees(const char* path, const std::set<std::string>& functions) {
     const auto facts = catalog_facts(path);
     const auto number = [&](const std::string& key) {
@@ -131,22 +135,19 @@ bool catalog_agrees(const char* path, const std::set<std::string>& functions) {
     std::size_t measures = 0;
     for (const auto& [key, value] : facts) {
         const std::string name = value.size() > 1 && value[0] == '"' ? value.substr(1, value.size() - 2) : value;
-        const auto ends = [&](const std::string& tail) {
-            return key.size() > tail.size() && key.compare(key.size() - tail.size(), tail.size(), tail) == 0;
-        };
         if (key.rfind("kinds.", 0) == 0 && key.find(".functions.") != std::string::npos) {
             expect(functions.count(name) == 1, key + ": " + name + " is a function of the library");
             const std::string form = key.substr(key.rfind('.') + 1);
             expect(facts.count("forms." + form + ".value") == 1, key + ": " + form + " is a form");
         }
-        if (key.rfind("measures.", 0) == 0 && ends(".function")) {
+        if (key.rfind("measures.", 0) == 0 && ends(key, ".function")) {
             ++measures;
             for (const char* join : {"", "_pairs", "_clusters"}) {
                 expect(functions.count(name + join) == 1,
                        key + ": " + name + join + " is a function of the library");
             }
         }
-        if (key.rfind("measures.", 0) == 0 && ends(".kind")) {
+        if (key.rfind("measures.", 0) == 0 && ends(key, ".kind")) {
             expect(facts.count("kinds." + name + ".table") == 1, key + ": " + name + " is a kind");
         }
     }
