@@ -944,20 +944,24 @@ BEGIN
   DECLARE id_col VARCHAR(64) CHARACTER SET utf8mb4;
   DECLARE feed, as_id VARCHAR(200) CHARACTER SET utf8mb4;
   DECLARE read_type, id_type VARCHAR(400) CHARACTER SET utf8mb4;
+  DECLARE rows_of TEXT CHARACTER SET utf8mb4;
   CALL likeness.measure_kind('likeness.clusters', measure, bound, kind);
   CALL likeness.refuse_existing('likeness.clusters', db, into_tbl);
   CALL likeness.id_column('likeness.clusters', db, tbl, text_col, id_col);
   CALL likeness.join_id(db, tbl, id_col, feed, read_type, as_id, id_type);
-  -- A row's cluster is the least id of its label's rows, the first by the
-  -- id column's order (MIN() OVER a partition took time quadratic in its
-  -- rows); a row alone, without a label, is its own.
+  -- A row alone, without a label, is its own cluster; another's cluster is
+  -- the least id of its label's rows, the first by the id column's order
+  -- (MIN() OVER a partition took time quadratic in its rows). Rows alone
+  -- are most of a table at a strict bound: they bypass the sort.
+  SET rows_of = CONCAT('(SELECT ', likeness.id_of(as_id, 'j.id'), ' AS id, j.label FROM `chunks` c, JSON_TABLE(',
+                       'c.chunk, ''$[*]'' COLUMNS (id ', read_type, ' PATH ''$[0]'', label BIGINT PATH ''$[1]'')) j) r');
   CALL likeness.join_into('likeness.clusters', db, into_tbl,
     CONCAT('id ', id_type, ' NOT NULL PRIMARY KEY, cluster ', id_type, ' NOT NULL'),
     likeness.join_call(measure, 'clusters', feed, CONCAT('t.', likeness.quoted(text_col)), ''),
     CONCAT(likeness.quoted(db), '.', likeness.quoted(tbl), ' t'), bound, 'clusters',
-    CONCAT('SELECT r.id, IF(r.label IS NULL, r.id, FIRST_VALUE(r.id) OVER (PARTITION BY r.label ORDER BY r.id)) ',
-           'AS cluster FROM (SELECT ', likeness.id_of(as_id, 'j.id'), ' AS id, j.label FROM `chunks` c, ',
-           'JSON_TABLE(c.chunk, ''$[*]'' COLUMNS (id ', read_type, ' PATH ''$[0]'', label BIGINT PATH ''$[1]'')) j) r'),
+    CONCAT('SELECT r.id, r.id AS cluster FROM ', rows_of, ' WHERE r.label IS NULL UNION ALL ',
+           'SELECT r.id, FIRST_VALUE(r.id) OVER (PARTITION BY r.label ORDER BY r.id) FROM ', rows_of,
+           ' WHERE r.label IS NOT NULL'),
     passes);
   CALL likeness.tell_join('likeness.clusters', CONCAT(db, '.', tbl), measure, kind, bound, passes);
 END//
